@@ -1,0 +1,119 @@
+// Conversion constants (exact): normal range pA = word / 715.828 - 11697; high range
+// pA = word x 10 / 715.828 - 116940 (not 10 x 11697); deg C = word / 715828 - 3.7. Each named
+// intermediate is a 32-bit float, as the meter software has always computed it.
+#include "recorder/acquisition/acquisition_tick.h"
+
+#include "recorder/acquisition/run_state.h"
+
+namespace zetra {
+namespace {
+
+constexpr double kCountsPerPa = 715.828;
+constexpr double kNormalOffsetPa = 11697;
+constexpr double kHighOffsetPa = 116940;
+constexpr double kCountsPerDegree = 715828;
+constexpr double kTemperatureOffset = 3.7;
+constexpr float kMarkerDipPa = 10000;
+
+}  // namespace
+
+AcquisitionTick::AcquisitionTick(RecorderContext& context)
+    : state_(context.state),
+      window_(context.window),
+      serial_(context.platform.serial_port),
+      usb_(context.platform.device_library, context.state.dev_no) {}
+
+void AcquisitionTick::run() {
+  SampleSource& source = usb_link(window_) ? static_cast<SampleSource&>(usb_) : serial_;
+  // A busy meter skips the conditioning: the previous values are published and stored again.
+  if (source.read_words(state_)) {
+    filter();
+    convert_current(Channel::Ch1, source);
+    convert_current(Channel::Ch2, source);
+    convert_temperatures();
+    settle_zero(Channel::Ch1, source);
+    settle_zero(Channel::Ch2, source);
+    apply_marker();
+  }
+  publish_and_store();
+}
+
+void AcquisitionTick::filter() {
+  RecorderState& s = state_;
+  const auto pos = static_cast<size_t>(s.filter_pos);
+  s.filter_hist1[pos] = s.cur1;
+  s.filter_hist2[pos] = s.cur2;
+  s.filter_sum1 = 0;
+  s.filter_sum2 = 0;
+  // Slots never written since start-up hold 0 and take part, as the meter software always did.
+  const double share = 1.0 / s.filter_order;
+  for (size_t k = 1; k <= static_cast<size_t>(s.filter_order); ++k) {
+    s.filter_sum1 += s.filter_hist1[k] * share;
+    s.filter_sum2 = static_cast<float>(s.filter_sum2 + s.filter_hist2[k] * share);
+  }
+  s.cur1 = static_cast<float>(s.filter_sum1);
+  s.cur2 = s.filter_sum2;
+  s.filter_pos = static_cast<int16_t>(s.filter_pos + 1);
+  if (s.filter_pos > s.filter_order) s.filter_pos = 1;
+}
+
+void AcquisitionTick::convert_current(Channel channel, SampleSource& source) {
+  RecorderState& s = state_;
+  const bool ch1 = channel == Channel::Ch1;
+  float& cur = ch1 ? s.cur1 : s.cur2;
+  float& unzeroed = ch1 ? s.cur1_unzeroed : s.cur2_unzeroed;
+  float& range = ch1 ? s.range1 : s.range2;
+  const float zero_offset = ch1 ? s.zero_offset1 : s.zero_offset2;
+
+  if (!source.high_range(channel)) {
+    unzeroed = static_cast<float>(cur / kCountsPerPa - kNormalOffsetPa);
+    range = 0;
+    cur = unzeroed - zero_offset;
+  } else {
+    range = 1.0f;
+    const float scaled = cur * 10.0f;
+    unzeroed = static_cast<float>(scaled / kCountsPerPa - kHighOffsetPa);
+    cur = unzeroed - 10.0f * zero_offset;
+  }
+}
+
+void AcquisitionTick::convert_temperatures() {
+  state_.temp1 = static_cast<float>(state_.temp1 / kCountsPerDegree - kTemperatureOffset);
+  state_.temp2 = static_cast<float>(state_.temp2 / kCountsPerDegree - kTemperatureOffset);
+}
+
+void AcquisitionTick::settle_zero(Channel channel, SampleSource& source) {
+  RecorderState& s = state_;
+  const bool ch1 = channel == Channel::Ch1;
+  int16_t& zero_state = ch1 ? s.zero_state1 : s.zero_state2;
+  float& zero_offset = ch1 ? s.zero_offset1 : s.zero_offset2;
+  // The new offset takes effect from the next tick; this tick's current is already final.
+  if (zero_state == 1) {
+    zero_offset = ch1 ? s.cur1_unzeroed : s.cur2_unzeroed;
+    // Offsets are kept in normal-range pA.
+    if (source.high_range_for_zero(channel)) zero_offset = zero_offset / 10.0f;
+    zero_state = 2;
+  } else if (zero_state == 0) {
+    zero_offset = 0;
+    zero_state = 2;
+  }
+}
+
+void AcquisitionTick::apply_marker() {
+  if (state_.marker_pending == 1) {
+    state_.cur1 = state_.cur1 - kMarkerDipPa;
+    state_.marker_pending = 0;
+  }
+}
+
+void AcquisitionTick::publish_and_store() {
+  RecorderState& s = state_;
+  s.live_cur1 = s.cur1;
+  s.live_cur2 = s.cur2;
+  s.live_temp1 = s.temp1;
+  s.live_temp2 = s.temp2;
+  // A full store silently keeps only the live values.
+  if (recording(window_)) s.append(s.cur1, s.cur2, s.temp1, s.temp2);
+}
+
+}  // namespace zetra

@@ -1,0 +1,148 @@
+#include "recorder/acquisition/signal_conditioning.h"
+
+#include <cmath>
+#include <string>
+
+#include "recorder/numbers/number_format.h"
+
+namespace zetra {
+namespace {
+
+struct MenuValue {
+  const char* item;
+  float value;
+};
+
+constexpr MenuValue kMemoryItems[] = {{"pr100", 100000},   {"pr200", 200000},
+                                      {"pr500", 500000},   {"pr1m", 1000000},
+                                      {"pr2m", 2000000},   {"pr5m", 5000000}};
+
+// A typed number becomes a float value only when it is finite as a float.
+bool to_finite_float(double number, float& out) {
+  const auto value = static_cast<float>(number);
+  if (!std::isfinite(value)) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+void SignalConditioning::bind() {
+  WindowModel& window = context_.window;
+  RecorderState& s = context_.state;
+  bind_channel(Channel::Ch1);
+  bind_channel(Channel::Ch2);
+  constexpr const char* kFactorTitle = "Conversion factor setup";
+  constexpr const char* kFactorPrompt = "Input conversion factor value (pA): ";
+  constexpr const char* kStartTitle = "Start point temperature setup";
+  constexpr const char* kStartPrompt = "Input start point temperature value (C): ";
+  window.on("pcss", [this, &s] { ask_number(kFactorTitle, kFactorPrompt, s.tc_factor1); });
+  window.on("pcss2", [this, &s] { ask_number(kFactorTitle, kFactorPrompt, s.tc_factor2); });
+  window.on("pspts", [this, &s] { ask_number(kStartTitle, kStartPrompt, s.tc_start1); });
+  window.on("pspts2", [this, &s] { ask_number(kStartTitle, kStartPrompt, s.tc_start2); });
+  window.on("ptcmo", [this] { set_tc_mode(true); });
+  window.on("ptcmf", [this] { set_tc_mode(false); });
+  for (int order = 1; order <= 10; ++order) {
+    const std::string item = "porder" + std::to_string(order);
+    window.on(item, [this, &s, order, item] {
+      s.filter_order = static_cast<int16_t>(order);  // the ring is deliberately not reset
+      context_.window.check(item);
+    });
+  }
+  for (int rate = 1; rate <= 5; ++rate) {
+    const std::string item = "p" + std::to_string(rate) + "s1";
+    window.on(item, [this, rate, item] { choose_rate(rate, item); });
+  }
+  for (const MenuValue& memory : kMemoryItems) {
+    window.on(memory.item, [this, memory] { choose_memory(memory.value, memory.item); });
+  }
+}
+
+void SignalConditioning::bind_channel(Channel channel) {
+  const std::string twin = channel == Channel::Ch1 ? "" : "2";
+  RecorderState& s = context_.state;
+  int16_t& zero_state = channel == Channel::Ch1 ? s.zero_state1 : s.zero_state2;
+  WindowModel& window = context_.window;
+  window.on("czero" + twin, [&window, &zero_state, twin] {
+    window["t3" + twin].visible = true;
+    zero_state = 1;  // captured on the next successful tick
+  });
+  window.on("coz" + twin, [&window, &zero_state, twin] {
+    zero_state = 0;  // cleared on the next successful tick
+    window["t3" + twin].visible = false;
+  });
+  window.on("ccal" + twin, [this, channel] { calibration_entry(channel); });
+}
+
+// The entry reads: first box, "pA =", second box, "nM". Opening it shows the calibration;
+// closing it takes first / second as the new calibration when both boxes hold text.
+void SignalConditioning::calibration_entry(Channel channel) {
+  const std::string twin = channel == Channel::Ch1 ? "" : "2";
+  WindowModel& window = context_.window;
+  float& pa_per_nm = channel == Channel::Ch1 ? context_.state.pa_per_nm1
+                                             : context_.state.pa_per_nm2;
+  Control& first = window["ct1" + twin];
+  Control& second = window["ct2" + twin];
+  const bool opening = !first.visible;
+  for (const std::string& name : {"ct1" + twin, "ct2" + twin, "cl1" + twin, "cl2" + twin}) {
+    window[name].visible = opening;
+  }
+  if (opening) {
+    first.caption = numbers::format_fixed(pa_per_nm, 2);
+    second.caption = "1";
+    return;
+  }
+  if (!first.caption.empty() && !second.caption.empty()) {
+    const double divisor = numbers::parse_number(second.caption);
+    const double quotient = numbers::parse_number(first.caption) / divisor;
+    float calibration = 0;
+    // A zero, infinite or undefined calibration would make every nM value meaningless.
+    if (divisor != 0 && to_finite_float(quotient, calibration) && calibration != 0) {
+      pa_per_nm = calibration;
+    }
+  }
+  first.caption.clear();
+  second.caption.clear();
+}
+
+void SignalConditioning::ask_number(const char* title, const char* prompt, float& value) {
+  const std::string answer = context_.platform.dialogs.input_box(
+      prompt, title, numbers::format_shortest(value));
+  if (answer.empty()) return;
+  to_finite_float(numbers::parse_number(answer), value);
+}
+
+void SignalConditioning::set_tc_mode(bool on) {
+  WindowModel& window = context_.window;
+  context_.state.tc_on = on;
+  window.check(on ? "ptcmo" : "ptcmf");
+  window["t5"].visible = on;
+  window["t52"].visible = on;
+  Procedures::call(context_.procedures.r_line);
+}
+
+// A new rate keeps the time per division and always starts a new, empty recording.
+void SignalConditioning::choose_rate(int per_second, const std::string& item) {
+  RecorderState& s = context_.state;
+  const double old_rate = 1.0 / s.sample_interval;
+  const double seconds_per_division = s.view_width / (old_rate * 20);
+  s.sample_interval = static_cast<float>(1.0 / per_second);
+  context_.window["Timer1"].interval_ms =
+      static_cast<int>(numbers::round_half_even(s.sample_interval * 1000.0));
+  context_.window.check(item);
+  s.view_width = static_cast<float>((1.0 / s.sample_interval) * seconds_per_division * 20);
+  Procedures::call(context_.procedures.clsp1);
+}
+
+void SignalConditioning::choose_memory(float capacity, const std::string& item) {
+  RecorderState& s = context_.state;
+  s.allocate(capacity);
+  context_.window.check(item);
+  // The data are gone anyway; a rec_next beyond the new arrays would let later code read past them.
+  if (s.rec_capacity <= s.rec_next - 1) {
+    s.rec_next = 1;
+    s.shown_count = s.view_start = s.pen_x = 1;
+  }
+}
+
+}  // namespace zetra

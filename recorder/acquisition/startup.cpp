@@ -1,0 +1,58 @@
+#include "recorder/acquisition/startup.h"
+
+#include "platform/paths.h"
+
+namespace zetra {
+namespace {
+
+void set_conditioning_defaults(RecorderState& s, WindowModel& window) {
+  s.pa_per_nm1 = 1.0f;
+  s.pa_per_nm2 = 2.0f;
+  s.dev_no = 1;
+  s.sample_interval = 1.0f / 2;
+  window["Timer1"].interval_ms = 500;
+  window["Timer1"].enabled = false;
+  s.rec_next = 1;
+  s.shown_count = s.view_start = s.pen_x = 1;
+  s.zero_state1 = s.zero_state2 = 0;
+  s.marker_pending = 0;
+  s.zero_offset1 = s.zero_offset2 = 0;
+  s.rec_capacity = kDefaultCapacity;
+  s.tc_start1 = s.tc_start2 = 24.55f;
+  s.tc_factor1 = s.tc_factor2 = 100.0f;
+  s.filter_order = 8;
+  s.filter_pos = 1;
+}
+
+void set_scale_defaults(RecorderState& s, WindowModel& window) {
+  s.view_width = 400;  // 10 s per division at 2 samples per second
+  s.span1 = 2000;
+  s.span2 = 5000;
+  s.tspan1 = s.tspan2 = 100;
+  s.offset1 = 200;
+  if (window.has("nvs1")) {
+    s.vs1_busy = 1;  // a programmatic move posts no scroll request
+    window.scroll("nvs1", -10);
+    s.vs1_busy = 0;
+  }
+}
+
+}  // namespace
+
+void run_startup(RecorderContext& context) {
+  RecorderState& s = context.state;
+  s.app_path = context.platform.program_folder;
+  s.help_file = platform::join_path(s.app_path, "zetrat.hlp");
+  set_conditioning_defaults(s, context.window);
+  set_scale_defaults(s, context.window);
+  Procedures::call(context.procedures.nhs1_setb);
+  if (context.procedures.zetraopen) {
+    context.procedures.zetraopen();  // restores the settings and allocates the store
+  } else {
+    s.allocate(s.rec_capacity);
+  }
+  s.file_name = platform::join_path(s.app_path, "file1.ztr");
+  s.window_caption = "ZetraII [ " + s.file_name + " ]";
+}
+
+}  // namespace zetra

@@ -1,0 +1,52 @@
+// The recorder put together: state, window model, shared procedures and every subsystem's
+// handlers. The Qt window and the scenario tests both drive the system through this object.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "recorder/window/recorder_context.h"
+
+namespace zetra {
+
+class AcquisitionTick;
+class InstrumentLink;
+class RecordingControl;
+class SignalConditioning;
+
+class Recorder {
+ public:
+  // Builds the control set and binds every handler; nothing runs until start().
+  explicit Recorder(Platform platform);
+  // Releases the serial port and the device if the program ends with them open.
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  // The start-up sequence of the main window's load event.
+  void start();
+
+  RecorderState& state() { return state_; }
+  WindowModel& window() { return window_; }
+  Procedures& procedures() { return procedures_; }
+  RecorderContext& context() { return context_; }
+
+  // Scenario shorthands: a click on a control and one timer tick.
+  bool press(std::string_view control) { return window_.run(control); }
+  void tick(std::string_view timer) { window_.tick(timer); }
+
+ private:
+  void install_procedures();
+
+  Platform platform_;
+  RecorderState state_;
+  WindowModel window_;
+  Procedures procedures_;
+  RecorderContext context_;
+  std::unique_ptr<InstrumentLink> link_;
+  std::unique_ptr<AcquisitionTick> acquisition_;
+  std::unique_ptr<SignalConditioning> conditioning_;
+  std::unique_ptr<RecordingControl> recording_control_;
+};
+
+}  // namespace zetra

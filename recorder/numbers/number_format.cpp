@@ -1,0 +1,111 @@
+#include "recorder/numbers/number_format.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace zetra::numbers {
+
+int64_t round_half_even(double value) {
+  // nearbyint follows the default rounding mode, round to nearest with ties to even.
+  return static_cast<int64_t>(std::nearbyint(value));
+}
+
+namespace {
+
+constexpr std::array<double, 10> kPowersOfTen = {1e0, 1e1, 1e2, 1e3, 1e4,
+                                                 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// Places a period `decimals` digits from the right of the digit string of |scaled|.
+std::string insert_period(uint64_t scaled, int decimals, bool negative) {
+  std::array<char, 32> digits{};
+  auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), scaled);
+  std::string text(digits.data(), end);
+  if (decimals > 0) {
+    if (static_cast<int>(text.size()) <= decimals)
+      text.insert(0, static_cast<size_t>(decimals + 1) - text.size(), '0');
+    text.insert(text.size() - static_cast<size_t>(decimals), 1, '.');
+  }
+  if (negative && scaled != 0) text.insert(0, 1, '-');
+  return text;
+}
+
+}  // namespace
+
+std::string format_fixed(double value, int decimals) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Inf" : "-Inf");
+  if (decimals < 0) decimals = 0;
+  if (decimals < static_cast<int>(kPowersOfTen.size())) {
+    // A float times 10^d (d <= 9) is exact in double, so a tie seen here is a true tie.
+    const double scaled = std::fabs(value) * kPowersOfTen[static_cast<size_t>(decimals)];
+    if (scaled < 9.0e18) {
+      return insert_period(static_cast<uint64_t>(std::round(scaled)), decimals, value < 0);
+    }
+  }
+  std::array<char, 400> buffer{};
+  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                 std::chars_format::fixed, decimals);
+  return ec == std::errc() ? std::string(buffer.data(), end) : std::string("0");
+}
+
+std::string format_shortest(float value) {
+  std::array<char, 64> buffer{};
+  const float magnitude = std::fabs(value);
+  const auto format = (magnitude == 0.0f || (magnitude >= 1e-5f && magnitude < 1e15f))
+                          ? std::chars_format::fixed
+                          : std::chars_format::scientific;
+  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format);
+  std::string text(buffer.data(), end);
+  if (text == "-0") text = "0";
+  return text;
+}
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the longest prefix of text shaped like [sign] digits [. digits] [e [sign] digits].
+size_t number_prefix_length(std::string_view text) {
+  size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t mantissa_digits = 0;
+  while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && is_digit(text[i])) ++i, ++mantissa_digits;
+  }
+  if (mantissa_digits == 0) return 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    const size_t exponent_start = j;
+    while (j < text.size() && is_digit(text[j])) ++j;
+    if (j > exponent_start) i = j;
+  }
+  return i;
+}
+
+}  // namespace
+
+double parse_number(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  const size_t length = number_prefix_length(text);
+  if (length == 0) return 0.0;
+  // from_chars takes no leading '+'; it is dropped here, a '-' is kept.
+  std::string_view number = text.substr(0, length);
+  if (number.front() == '+') number.remove_prefix(1);
+  double value = 0.0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too large or too small for a double: the sign and the exponent decide.
+    const bool negative = number.front() == '-';
+    const bool tiny = number.find("e-") != std::string_view::npos ||
+                      number.find("E-") != std::string_view::npos;
+    if (tiny) return negative ? -0.0 : 0.0;
+    return negative ? -HUGE_VAL : HUGE_VAL;
+  }
+  return value;
+}
+
+}  // namespace zetra::numbers

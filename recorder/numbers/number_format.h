@@ -1,0 +1,28 @@
+// The one place where numbers become integers or text, and text becomes numbers.
+// Float-to-integer conversions round half to even; text patterns round half away from zero and
+// always use a period, whatever the locale.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zetra::numbers {
+
+// Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+int64_t round_half_even(double value);
+
+// Text with `decimals` digits after the period, halves away from zero: 0.125 -> "0.13" at 2,
+// -0.5 -> "-1" at 0. Negative zero prints without a sign.
+std::string format_fixed(double value, int decimals);
+
+// Shortest text that reads back as the same float, in plain decimal notation where that is
+// reasonable (24.55f -> "24.55", 100 -> "100", 1/3f -> "0.33333334").
+std::string format_shortest(float value);
+
+// Reads a decimal number from the start of text: blanks are skipped, then an optional sign,
+// digits with at most one period and an optional exponent, up to the first other character.
+// Text that does not start with a number reads as 0. May return inf for huge exponents.
+double parse_number(std::string_view text);
+
+}  // namespace zetra::numbers

@@ -1,0 +1,79 @@
+// Every field of the running recorder under its own name. One object, owned by the main window,
+// read and written directly by the handlers on the user-interface thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "recorder/state/recording_store.h"
+
+namespace zetra {
+
+// Ring length of the moving-average filter: slots 1..filter_order of 0..20 are used.
+inline constexpr int kFilterSlots = 21;
+
+struct AcquisitionWorkingState {
+  // Working values of the current tick: bit accumulators, then filtered words, then units.
+  float cur1 = 0, cur2 = 0, temp1 = 0, temp2 = 0;
+  float cur1_unzeroed = 0, cur2_unzeroed = 0;  // pA before the zero offset, what a capture takes
+  float cur1_lead = 0, cur2_lead = 0, temp1_lead = 0, temp2_lead = 0;  // 1.0 when lead bit set
+  std::array<float, kFilterSlots> filter_hist1{};
+  std::array<float, kFilterSlots> filter_hist2{};
+  int16_t filter_pos = 1;  // slot the next tick writes, 1..filter_order
+  double filter_sum1 = 0;  // CH1 sum is double, CH2 sum is float, as the meter software always had
+  float filter_sum2 = 0;
+};
+
+struct LiveValues {
+  float live_cur1 = 0, live_cur2 = 0;    // pA: zeroed, filtered, marker dip included
+  float live_temp1 = 0, live_temp2 = 0;  // deg C
+  float range1 = 0, range2 = 0;          // 0 normal range, 1.0 high (x10) range
+};
+
+struct ConditioningSettings {
+  float sample_interval = 0.5f;  // seconds between samples, 1 / rate
+  int16_t filter_order = 8;      // moving-average length 1..10; 1 = no filtering
+  int16_t zero_state1 = 0, zero_state2 = 0;  // 0 clear offset, 1 capture offset, 2 settled
+  float zero_offset1 = 0, zero_offset2 = 0;  // normal-range pA (applied x10 in high range)
+  float pa_per_nm1 = 1.0f, pa_per_nm2 = 2.0f;
+  float tc_start1 = 24.55f, tc_start2 = 24.55f;    // deg C, reference of the compensation
+  float tc_factor1 = 100.0f, tc_factor2 = 100.0f;  // pA per deg C
+  bool tc_on = false;                              // mirrors the check of ptcmo
+  uint8_t dev_no = 1;                              // device number for every library call
+};
+
+// Scale and view of the chart; the chart subsystem owns these, others read them.
+struct ChartView {
+  float view_width = 400;  // samples across the chart
+  float view_start = 1;    // recording index at the left edge, never below 1
+  float shown_count = 1;   // copy of rec_next taken by the chart
+  float pen_x = 1;         // where the traces end, in samples from view_start
+  float span1 = 2000, span2 = 5000;
+  int16_t tspan1 = 100, tspan2 = 100;
+  float offset1 = 200, offset2 = 0;
+  float tbase1 = 0, tbase2 = 0;
+  std::string label_time, label_div1, label_div2, label_tdiv1, label_tdiv2;
+  int16_t hs_busy = 0, hs_request = 0;
+  int16_t vs1_busy = 0, vs1_request = 0, vs12_busy = 0, vs12_request = 0;
+  int16_t vs2_busy = 0, vs2_request = 0, vs22_busy = 0, vs22_request = 0;
+};
+
+struct FileState {
+  std::string app_path;        // folder the program runs from
+  std::string help_file;       // app_path + "zetrat.hlp"
+  std::string file_name;       // current recording file
+  std::string window_caption;  // "ZetraII [ " + file_name + " ]"
+};
+
+struct RecorderState : RecordingStore,
+                       AcquisitionWorkingState,
+                       LiveValues,
+                       ConditioningSettings,
+                       ChartView,
+                       FileState {
+  int16_t marker_pending = 0;  // 1: the next successful tick puts a marker into CH1
+  float delay_i = 0;           // scratch counter of the busy-wait loops, no meaning between uses
+};
+
+}  // namespace zetra

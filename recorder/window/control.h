@@ -1,0 +1,47 @@
+// One control of the main window as the logic sees it: what the system reads and writes of it.
+#pragma once
+
+#include <string>
+
+namespace zetra {
+
+enum class ControlKind {
+  Menu,       // a menu title or submenu; holds items
+  MenuItem,   // a command, checkable when it belongs to a group
+  Separator,  // a line between menu items
+  Button,
+  Label,
+  TextBox,
+  Panel,      // a frame that holds labels
+  ScrollBar,
+  Chart,
+  StatusBar,
+  Timer,
+};
+
+enum class Pointer { Default, Cross, Busy };
+
+struct Control {
+  std::string name;
+  ControlKind kind = ControlKind::Button;
+  std::string parent;    // enclosing menu or panel; empty at top level
+  std::string caption;   // caption, label text or text-box contents
+  std::string tool_tip;  // also the status tip of a menu item
+  bool enabled = true;
+  bool visible = true;
+  bool checked = false;
+  std::string group;     // exclusive menu group: exactly one member is checked
+  std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C"; empty for none
+
+  // Scroll bars.
+  int minimum = 0, maximum = 0, value = 0, small_change = 1, large_change = 1;
+  bool vertical = false;
+
+  // Timers.
+  int interval_ms = 0;
+
+  // The chart's pointer shape.
+  Pointer pointer = Pointer::Default;
+};
+
+}  // namespace zetra

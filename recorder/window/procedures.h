@@ -1,0 +1,27 @@
+// The named procedures that handlers of one subsystem call in another (r_line, clsp1, ...).
+// Each subsystem installs its own when the recorder is put together; an unset one does nothing.
+#pragma once
+
+#include <functional>
+
+namespace zetra {
+
+struct Procedures {
+  using Procedure = std::function<void()>;
+  Procedure r_line;     // full chart redraw
+  Procedure r_linef;    // page advance of the live chart
+  Procedure d_grad;     // grid and graduations
+  Procedure clsp1;      // clear the chart and the recording
+  Procedure resetp;     // view back to the newest data
+  Procedure nhs1_set;   // horizontal scrollbar over the whole recording
+  Procedure nhs1_setb;  // horizontal scrollbar while recording
+  Procedure zetraopen;  // read the settings file
+  Procedure zetrasave;  // write the settings file
+  Procedure save_recording;  // the Save command
+
+  static void call(const Procedure& procedure) {
+    if (procedure) procedure();
+  }
+};
+
+}  // namespace zetra

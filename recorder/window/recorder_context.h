@@ -1,0 +1,33 @@
+// What every subsystem's handlers work with: the state, the window, the shared procedures and the
+// outside world. Handed to each subsystem when the recorder is put together.
+#pragma once
+
+#include <string>
+
+#include "platform/device_library.h"
+#include "platform/dialogs.h"
+#include "platform/pause.h"
+#include "platform/serial_port.h"
+#include "recorder/state/recorder_state.h"
+#include "recorder/window/procedures.h"
+#include "recorder/window/window_model.h"
+
+namespace zetra {
+
+// The outside world as the recorder reaches it; tests hand in fakes.
+struct Platform {
+  platform::SerialPort& serial_port;
+  platform::DeviceLibrary& device_library;
+  platform::Dialogs& dialogs;
+  platform::Pause& pause;
+  std::string program_folder;
+};
+
+struct RecorderContext {
+  RecorderState& state;
+  WindowModel& window;
+  Procedures& procedures;
+  Platform& platform;
+};
+
+}  // namespace zetra

@@ -1,0 +1,71 @@
+#include "recorder/numbers/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+
+namespace zetra::numbers {
+namespace {
+
+TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
+  EXPECT_EQ(round_half_even(2.5), 2);
+  EXPECT_EQ(round_half_even(3.5), 4);
+  EXPECT_EQ(round_half_even(-2.5), -2);
+  EXPECT_EQ(round_half_even(0.5), 0);
+  EXPECT_EQ(round_half_even(2.5000001), 3);
+  EXPECT_EQ(round_half_even(333.33334), 333);
+  EXPECT_EQ(round_half_even(5000000.0), 5000000);
+}
+
+TEST(FormatFixed, HalvesGoAwayFromZeroOnTheExactValue) {
+  EXPECT_EQ(format_fixed(0.125, 2), "0.13");    // an exact tie
+  EXPECT_EQ(format_fixed(-0.125, 2), "-0.13");
+  EXPECT_EQ(format_fixed(2.5, 0), "3");
+  EXPECT_EQ(format_fixed(-0.5, 0), "-1");
+  EXPECT_EQ(format_fixed(2.675f, 2), "2.67");   // the float lies just below the tie
+  EXPECT_EQ(format_fixed(125.0f, 2), "125.00");
+  EXPECT_EQ(format_fixed(0.004, 2), "0.00");
+  EXPECT_EQ(format_fixed(-0.004, 2), "0.00");   // no negative zero
+  EXPECT_EQ(format_fixed(738302.875f, 1), "738302.9");
+  EXPECT_EQ(format_fixed(1e20, 1), "100000000000000000000.0");
+}
+
+TEST(FormatShortest, ReadsBackAsTheSameFloat) {
+  EXPECT_EQ(format_shortest(24.55f), "24.55");
+  EXPECT_EQ(format_shortest(100.0f), "100");
+  EXPECT_EQ(format_shortest(-0.0f), "0");
+  EXPECT_EQ(format_shortest(1.0f / 3.0f), "0.33333334");
+  EXPECT_EQ(format_shortest(3e20f), "3e+20");
+}
+
+TEST(ParseNumber, ReadsTheLeadingNumberOrZero) {
+  EXPECT_EQ(parse_number("250.00"), 250.0);
+  EXPECT_EQ(parse_number("  2"), 2.0);
+  EXPECT_EQ(parse_number("abc"), 0.0);
+  EXPECT_EQ(parse_number(""), 0.0);
+  EXPECT_EQ(parse_number("12.5pA"), 12.5);
+  EXPECT_EQ(parse_number("-3.25"), -3.25);
+  EXPECT_EQ(parse_number("+7"), 7.0);
+  EXPECT_EQ(parse_number(".5"), 0.5);
+  EXPECT_EQ(parse_number("1.2.3"), 1.2);
+  EXPECT_EQ(parse_number("1e3"), 1000.0);
+  EXPECT_EQ(parse_number("1e"), 1.0);       // an exponent without digits is not taken
+  EXPECT_EQ(parse_number("-"), 0.0);
+  EXPECT_EQ(parse_number("."), 0.0);
+  EXPECT_TRUE(std::isinf(parse_number("1e999")));
+  EXPECT_EQ(parse_number("1e-999"), 0.0);
+}
+
+TEST(NumberText, IgnoresADecimalCommaLocale) {
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
+  EXPECT_EQ(format_fixed(1.5, 1), "1.5");
+  EXPECT_EQ(format_shortest(24.55f), "24.55");
+  EXPECT_EQ(parse_number("1.5"), 1.5);
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+}  // namespace
+}  // namespace zetra::numbers
