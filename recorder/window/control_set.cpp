@@ -3,6 +3,7 @@
 #include "recorder/window/control_set.h"
 
 #include <string>
+#include <utility>
 
 namespace zetra {
 namespace {
