@@ -1,0 +1,48 @@
+// Loading the device library: missing, incomplete and complete libraries, and argument passing.
+#include "platform/qt/qt_device_library.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace zetra::platform {
+namespace {
+
+TEST(QtDeviceLibraryTest, MissingLibraryIsNotLoadedAndCallsFailSafely) {
+  QtDeviceLibrary library(FAKE_LIBRARY_DIR "/nowhere/kvwin32");
+  EXPECT_FALSE(library.load());
+  EXPECT_FALSE(library.load());  // retried, still absent
+  EXPECT_EQ(library.open_device(1), 0);  // 0 is the failure answer of open
+  uint8_t status = 0x55;
+  EXPECT_EQ(library.usr_read(1, status), 0);
+  EXPECT_EQ(status, 0x55);
+}
+
+TEST(QtDeviceLibraryTest, LibraryLackingOneFunctionIsNotLoaded) {
+  QtDeviceLibrary library(FAKE_LIBRARY_DIR "/partial/kvwin32");
+  EXPECT_FALSE(library.load());
+  EXPECT_EQ(library.open_device(2), 0);
+}
+
+TEST(QtDeviceLibraryTest, CompleteLibraryPassesArgumentsThrough) {
+  QtDeviceLibrary library(FAKE_LIBRARY_DIR "/complete/kvwin32");
+  ASSERT_TRUE(library.load());
+  EXPECT_TRUE(library.load());
+  EXPECT_EQ(library.open_device(3), 43);
+  uint8_t config = 0;
+  EXPECT_EQ(library.usr_config(3, config), 100);
+  int32_t word = 3;
+  EXPECT_EQ(library.write_word(2, 0, word), 0);
+  EXPECT_EQ(word, -1);  // passed by reference
+  std::array<int32_t, 32> block{};
+  EXPECT_EQ(library.read_block(4, 0, 32, block.data()), 4);
+  EXPECT_EQ(block[0], 3);  // the value last written, then counting up
+  EXPECT_EQ(block[31], 34);
+  uint8_t status = 0;
+  library.usr_read(2, status);
+  EXPECT_EQ(status, 0x82);
+  EXPECT_EQ(library.close_device(2), 7);
+}
+
+}  // namespace
+}  // namespace zetra::platform
