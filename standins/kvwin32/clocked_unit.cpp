@@ -1,0 +1,37 @@
+// One base unit as the stand-in kvwin32 serves it, paced by a clock.
+#include "standins/kvwin32/clocked_unit.h"
+
+#include <algorithm>
+
+namespace zetra::standins {
+
+SampleWords ClockedUnit::RealTimeMeter::next(double) {
+  const double now_s = clock();
+  const double elapsed_s = started ? std::clamp(now_s - last_s, 0.0, kLongestStepS) : 0.0;
+  started = true;
+  last_s = now_s;
+  return model.next(elapsed_s);
+}
+
+ClockedUnit::ClockedUnit(uint64_t seed, Clock clock)
+    : clock_(std::move(clock)), meter_(seed, clock_), unit_(meter_) {}
+
+bool ClockedUnit::open() {
+  open_ = true;
+  return true;
+}
+
+void ClockedUnit::close() { open_ = false; }
+
+uint8_t ClockedUnit::status() {
+  if (read_once_ && clock_() - last_read_s_ < kConversionTimeS) return kStatusNotReady;
+  return unit_.status();
+}
+
+int ClockedUnit::read_block(uint8_t address, uint8_t count, int32_t* words) {
+  last_read_s_ = clock_();
+  read_once_ = true;
+  return unit_.read_block(address, count, words);
+}
+
+}  // namespace zetra::standins
