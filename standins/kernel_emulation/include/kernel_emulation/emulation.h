@@ -1,0 +1,69 @@
+// Controls and observations of the user-mode kernel emulation for tests and the simulated bus:
+// rule violations, pool accounting with failure injection, names, waits, and a user-mode I/O manager.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "kernel_emulation/wdm.h"
+
+namespace emu {
+
+// Forgets every object, name, counter and injected fault. Objects still alive are leaked on purpose.
+void reset();
+
+// Kernel rules the code under test broke since reset (double completion, bad frees, writes into
+// memory locked for reading, waits under a spin lock...). Tests expect this to stay empty.
+std::vector<std::string> violations();
+void report_violation(const std::string& what);
+
+// Pool accounting. "Counted" allocations are the ones a driver asks for: pool, request blocks from
+// the interface library, IRPs it builds, MDLs and device objects. Call n (0-based, counted from the
+// arm call) fails when armed; -1 disarms.
+void fail_allocation(long n);
+long counted_allocations();
+size_t outstanding_pool_blocks();
+size_t outstanding_mdls();
+size_t outstanding_secured_ranges();
+void fail_next_attach();
+
+// Page protections of the emulated user process.
+void protect_read_only(const void* address, size_t length);
+
+// Object names: "\Device\..." and "\DosDevices\..." spelt with single backslashes.
+bool device_name_exists(const std::u16string& name);
+bool symbolic_link_exists(const std::u16string& link);
+NTSTATUS create_foreign_symbolic_link(const std::u16string& link, const std::u16string& target);
+std::vector<PDEVICE_OBJECT> devices_of(PDRIVER_OBJECT driver);
+
+// Threads currently blocked in KeWaitForSingleObject; waiting for a count lets a test know that a
+// remove (or a transfer) really is blocked without sleeping. Returns false after a 10 s safety limit.
+int blocked_waiters();
+bool wait_for_blocked_waiters(int count);
+
+// Driver loading.
+PDRIVER_OBJECT load_driver(PDRIVER_INITIALIZE entry, const std::u16string& name, NTSTATUS* status);
+void unload_driver(PDRIVER_OBJECT driver);
+
+// IRPs owned by the emulation's own callers (PnP manager, bus, user mode); not counted.
+PIRP allocate_irp(CCHAR stack_size);
+void free_irp(PIRP irp);
+// Sends an IRP to a device, waits when it pends, and checks the completion rules on the way.
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp);
+int start_next_power_calls(PIRP irp);
+
+// MDL access as a bus driver does it: reads need locked pages, writes need pages locked for writing.
+bool read_mdl(PMDL mdl, void* destination, size_t length);
+bool write_mdl(PMDL mdl, const void* source, size_t length);
+
+// User-mode I/O: open by "\\.\NAME" or "\DosDevices\NAME", device control with the method's buffer
+// handling, close. Handles keep the device object's memory until closed, as file objects do.
+struct UserHandle;
+NTSTATUS open_device(const std::u16string& name, UserHandle** handle);
+NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
+                           ULONG output_length, ULONG* returned);
+NTSTATUS close_device(UserHandle* handle);
+PDEVICE_OBJECT device_of(UserHandle* handle);
+
+}  // namespace emu

@@ -1,0 +1,119 @@
+// A simulated USB bus driver with the Plug and Play manager's part: it owns one physical device
+// object per plugged device, loads the function driver on top, serves request blocks from the
+// device model, and re-enumerates a device that detached to come back as another.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kernel_emulation/emulation.h"
+
+namespace emu {
+
+// What a device answers on the bus; the bus turns request blocks into these calls.
+class UsbFunction {
+ public:
+  virtual ~UsbFunction() = default;
+  // The descriptor of a type and index, or false when the device stalls the request.
+  virtual bool descriptor(UCHAR type, UCHAR index, std::vector<uint8_t>* bytes) = 0;
+  virtual USBD_STATUS vendor_out(UCHAR request, USHORT value, USHORT index, const uint8_t* data, size_t length) = 0;
+  virtual USBD_STATUS bulk_out(UCHAR endpoint, const uint8_t* data, size_t length) = 0;
+  virtual USBD_STATUS bulk_in(UCHAR endpoint, uint8_t* data, size_t capacity, size_t* transferred) = 0;
+  // True once after the device left the bus to come back with other descriptors.
+  virtual bool take_reenumeration() { return false; }
+};
+
+class UsbBus {
+ public:
+  explicit UsbBus(PDRIVER_OBJECT function_driver);
+  ~UsbBus();
+  UsbBus(const UsbBus&) = delete;
+  UsbBus& operator=(const UsbBus&) = delete;
+
+  // Enumerates a device: PDO, the driver's add-device, start; then serves re-enumerations.
+  int plug(std::shared_ptr<UsbFunction> function);
+  NTSTATUS start(int port);
+  NTSTATUS stop(int port);
+  NTSTATUS remove(int port);   // remove request, then the PDO goes
+  NTSTATUS unplug(int port);   // surprise removal, remove request, then the PDO goes
+  NTSTATUS pnp(int port, UCHAR minor);
+  NTSTATUS query_capabilities(int port, USHORT version, DEVICE_CAPABILITIES* capabilities);
+  // Sends a power request; reports how often PoStartNextPowerIrp was called for it.
+  NTSTATUS power(int port, UCHAR minor, int* start_next_calls);
+  void settle();
+
+  bool present(int port) const;
+  PDEVICE_OBJECT pdo(int port) const;
+  PDEVICE_OBJECT top(int port) const;
+  NTSTATUS add_status(int port) const;
+  NTSTATUS start_status(int port) const;
+  int enumerations(int port) const;
+
+  // Requests complete later on the bus's own thread instead of inside IoCallDriver.
+  void complete_on_worker(bool on);
+  // Bulk transfers wait on the worker until released; lets a test hold a transfer in flight.
+  void hold_bulk(bool on);
+  bool wait_for_held_bulk(int count);
+  // The next `count` request blocks of a function fail with these statuses (count -1: all).
+  void refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count = 1);
+  void refuse_start(NTSTATUS status);
+  void set_frame_number(ULONG frame);
+  // One line per request block and PnP request seen, in order ("urb 17 a0 7f92 1", "pnp 2").
+  std::vector<std::string> log() const;
+  void clear_log();
+
+  struct Port;
+  struct Pipe;
+
+ private:
+  static NTSTATUS NTAPI dispatch_internal(PDEVICE_OBJECT device, PIRP irp);
+  static NTSTATUS NTAPI dispatch_pnp(PDEVICE_OBJECT device, PIRP irp);
+  static NTSTATUS NTAPI dispatch_power(PDEVICE_OBJECT device, PIRP irp);
+  static NTSTATUS NTAPI dispatch_other(PDEVICE_OBJECT device, PIRP irp);
+
+  void enumerate(int port);
+  void delete_pdo(int port);
+  NTSTATUS send_pnp(int port, UCHAR minor, DEVICE_CAPABILITIES* capabilities);
+  NTSTATUS process_urb(Port& port, PURB urb);
+  NTSTATUS select_configuration(Port& port, PURB urb);
+  NTSTATUS descriptor_request(Port& port, PURB urb);
+  NTSTATUS vendor_request(Port& port, PURB urb);
+  NTSTATUS bulk_transfer(Port& port, PURB urb);
+  Pipe* find_pipe(Port& port, USBD_PIPE_HANDLE handle);
+  bool take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb);
+  void complete_later(PIRP irp);
+  void worker_loop();
+  void note(const std::string& line);
+
+  PDRIVER_OBJECT function_driver_;
+  DRIVER_OBJECT bus_driver_{};
+  std::mutex process_mutex_;  // serialises request blocks: the device models see one bus
+  mutable std::mutex mutex_;  // guards ports_, the queue, the flags and the log below
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Port>> ports_;
+  std::deque<PIRP> queue_;
+  std::vector<std::string> log_;
+  std::vector<int> reenumerate_;
+  struct Refusal {
+    USHORT function;
+    NTSTATUS call;
+    USBD_STATUS urb;
+    int count;
+  };
+  std::vector<Refusal> refusals_;
+  NTSTATUS start_refusal_ = STATUS_SUCCESS;
+  bool worker_mode_ = false;
+  bool hold_ = false;
+  int held_ = 0;
+  bool stopping_ = false;
+  ULONG frame_ = 1000;
+  bool frame_fixed_ = false;
+  std::thread worker_;
+};
+
+}  // namespace emu

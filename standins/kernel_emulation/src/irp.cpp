@@ -1,0 +1,192 @@
+// IRPs of the kernel emulation: allocation, calling down a device stack, completion with the stack
+// locations' completion routines, threaded device-control requests, and power passing.
+#include <cstdlib>
+
+#include "state.h"
+
+namespace emu::detail {
+PMDL make_mdl(PVOID address, ULONG length);
+}
+
+using namespace emu::detail;
+
+namespace {
+
+PIRP new_irp(CCHAR stack_size, bool owned_by_caller) {
+  size_t bytes = sizeof(IRP) + static_cast<size_t>(stack_size) * sizeof(IO_STACK_LOCATION);
+  auto* irp = static_cast<PIRP>(std::calloc(1, bytes));
+  irp->Type = 6;
+  irp->Size = static_cast<USHORT>(bytes);
+  irp->StackCount = stack_size;
+  irp->CurrentLocation = static_cast<CCHAR>(stack_size + 1);
+  irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(irp + 1) + stack_size;
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  s.irps[irp] = IrpInfo{owned_by_caller, false, 0, nullptr};
+  return irp;
+}
+
+// Runs after the last stack location completed: reports to the originator, frees threaded IRPs.
+void final_completion(PIRP irp) {
+  bool owned;
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    IrpInfo& info = s.irps[irp];
+    info.final_done = true;
+    owned = info.owned_by_caller;
+  }
+  PKEVENT event = irp->UserEvent;
+  if (irp->UserIosb != nullptr) *irp->UserIosb = irp->IoStatus;
+  if (owned) {
+    if (event != nullptr) KeSetEvent(event, 0, FALSE);
+    return;
+  }
+  emu::free_irp(irp);
+  if (event != nullptr) KeSetEvent(event, 0, FALSE);
+}
+
+bool invokes(UCHAR control, NTSTATUS status, BOOLEAN cancel) {
+  if (cancel && (control & SL_INVOKE_ON_CANCEL)) return true;
+  return NT_SUCCESS(status) ? (control & SL_INVOKE_ON_SUCCESS) != 0 : (control & SL_INVOKE_ON_ERROR) != 0;
+}
+
+}  // namespace
+
+extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT device, PIRP irp) {
+  if (spin_locks_held > 0) emu::report_violation("IoCallDriver while holding a spin lock");
+  if (irp->CurrentLocation <= 1) {
+    emu::report_violation("IoCallDriver without a free stack location");
+    std::abort();  // the real system stops here too
+  }
+  irp->CurrentLocation--;
+  irp->Tail.Overlay.CurrentStackLocation--;
+  PIO_STACK_LOCATION location = irp->Tail.Overlay.CurrentStackLocation;
+  location->DeviceObject = device;
+  PDRIVER_DISPATCH dispatch = device->DriverObject->MajorFunction[location->MajorFunction];
+  if (dispatch == nullptr) {
+    irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
+    IofCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_INVALID_DEVICE_REQUEST;
+  }
+  return dispatch(device, irp);
+}
+
+extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
+  (void)boost;
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.irps.find(irp);
+    if (it == s.irps.end() || it->second.final_done) {
+      violation_locked(s, "IoCompleteRequest on an IRP that is already completed or freed");
+      return;
+    }
+  }
+  if (irp->IoStatus.Status == STATUS_PENDING) emu::report_violation("completing an IRP with STATUS_PENDING");
+  while (irp->CurrentLocation <= irp->StackCount) {
+    PIO_STACK_LOCATION location = irp->Tail.Overlay.CurrentStackLocation;
+    irp->PendingReturned = (location->Control & SL_PENDING_RETURNED) != 0;
+    PIO_COMPLETION_ROUTINE routine = location->CompletionRoutine;
+    PVOID context = location->Context;
+    UCHAR control = location->Control;
+    location->CompletionRoutine = nullptr;
+    location->Context = nullptr;
+    location->Control = 0;
+    irp->CurrentLocation++;
+    irp->Tail.Overlay.CurrentStackLocation++;
+    bool above = irp->CurrentLocation <= irp->StackCount;
+    if (routine != nullptr && invokes(control, irp->IoStatus.Status, irp->Cancel)) {
+      PDEVICE_OBJECT owner = above ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
+      if (routine(owner, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) return;
+    } else if (irp->PendingReturned && above) {
+      IoMarkIrpPending(irp);  // what a default completion does: keep the pending mark travelling up
+    }
+  }
+  final_completion(irp);
+}
+
+extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT device, PVOID input,
+                                                    ULONG input_length, PVOID output, ULONG output_length,
+                                                    BOOLEAN internal, PKEVENT event, PIO_STATUS_BLOCK iosb) {
+  if (counted_allocation_fails()) return nullptr;
+  if ((code & 3) != METHOD_NEITHER || input_length != 0 || output_length != 0)
+    emu::report_violation("IoBuildDeviceIoControlRequest with buffers: only method-neither is emulated");
+  PIRP irp = new_irp(device->StackSize, false);
+  irp->UserEvent = event;
+  irp->UserIosb = iosb;
+  irp->UserBuffer = output;
+  irp->RequestorMode = KernelMode;
+  irp->IoStatus.Status = STATUS_SUCCESS;
+  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+  next->MajorFunction = internal ? IRP_MJ_INTERNAL_DEVICE_CONTROL : IRP_MJ_DEVICE_CONTROL;
+  next->Parameters.DeviceIoControl.IoControlCode = code;
+  next->Parameters.DeviceIoControl.InputBufferLength = input_length;
+  next->Parameters.DeviceIoControl.OutputBufferLength = output_length;
+  next->Parameters.DeviceIoControl.Type3InputBuffer = input;
+  return irp;
+}
+
+extern "C" VOID NTAPI PoStartNextPowerIrp(PIRP irp) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.irps.find(irp);
+  if (it == s.irps.end()) {
+    violation_locked(s, "PoStartNextPowerIrp on an unknown IRP");
+    return;
+  }
+  it->second.start_next_power++;
+}
+
+extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
+  if (IoGetNextIrpStackLocation(irp)->MajorFunction != IRP_MJ_POWER)
+    emu::report_violation("PoCallDriver with a request that is not a power request");
+  return IofCallDriver(device, irp);
+}
+
+namespace emu {
+
+PIRP allocate_irp(CCHAR stack_size) { return new_irp(stack_size, true); }
+
+void free_irp(PIRP irp) {
+  State& s = state();
+  {
+    std::lock_guard lock(s.mutex);
+    s.irps.erase(irp);
+  }
+  std::free(irp);
+}
+
+int start_next_power_calls(PIRP irp) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  return s.irps[irp].start_next_power;
+}
+
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp) {
+  KEVENT done;
+  IO_STATUS_BLOCK iosb{};
+  KeInitializeEvent(&done, NotificationEvent, FALSE);
+  irp->UserEvent = &done;
+  irp->UserIosb = &iosb;
+  NTSTATUS status = IofCallDriver(device, irp);
+  bool completed;
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    completed = s.irps[irp].final_done;
+  }
+  if (status == STATUS_PENDING) {
+    KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    if (!irp->PendingReturned) report_violation("STATUS_PENDING returned without IoMarkIrpPending");
+    return iosb.Status;
+  }
+  if (!completed) {
+    report_violation("dispatch returned without completing the request and without pending it");
+    return status;
+  }
+  if (status != iosb.Status) report_violation("dispatch returned a status other than the request's own");
+  return status;
+}
+
+}  // namespace emu

@@ -1,0 +1,164 @@
+// Non-paged pool with failure injection, MDLs, page locking and user-range securing of the emulation.
+#include <cstdlib>
+
+#include "state.h"
+
+namespace emu::detail {
+
+bool overlaps_read_only(State& s, const void* address, size_t length) {
+  auto begin = reinterpret_cast<uintptr_t>(address);
+  for (auto [b, e] : s.read_only)
+    if (begin < e && begin + length > b) return true;
+  return false;
+}
+
+PMDL make_mdl(PVOID address, ULONG length) {
+  auto* mdl = new MDL{};
+  mdl->Size = sizeof(MDL);
+  mdl->StartVa = address;
+  mdl->ByteCount = length;
+  mdl->MappedSystemVa = address;  // one flat address space: the system mapping is the user address
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  s.mdls.insert(mdl);
+  return mdl;
+}
+
+}  // namespace emu::detail
+
+using namespace emu::detail;
+
+extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE type, SIZE_T bytes, ULONG tag) {
+  if (type != NonPagedPool) emu::report_violation("pool allocation that is not non-paged");
+  if (counted_allocation_fails()) return nullptr;
+  void* p = std::malloc(bytes ? bytes : 1);
+  std::memset(p, 0xA5, bytes);  // fresh pool is never zero: reading it before writing shows
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  s.pool[p] = PoolBlock{bytes, tag};
+  return p;
+}
+
+static void free_pool(PVOID p, const ULONG* tag) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.pool.find(p);
+  if (it == s.pool.end()) {
+    violation_locked(s, "freeing pool that is not allocated");
+    return;
+  }
+  if (tag != nullptr && it->second.tag != *tag) violation_locked(s, "freeing pool with a different tag");
+  s.pool.erase(it);
+  std::free(p);
+}
+
+extern "C" VOID NTAPI ExFreePoolWithTag(PVOID p, ULONG tag) { free_pool(p, &tag); }
+extern "C" VOID NTAPI ExFreePool(PVOID p) { free_pool(p, nullptr); }
+
+extern "C" PMDL NTAPI IoAllocateMdl(PVOID address, ULONG length, BOOLEAN secondary, BOOLEAN charge_quota,
+                                    PIRP irp) {
+  if (secondary || irp != nullptr) emu::report_violation("IoAllocateMdl chaining to an IRP: not emulated");
+  (void)charge_quota;
+  if (counted_allocation_fails()) return nullptr;
+  return make_mdl(address, length);
+}
+
+extern "C" VOID NTAPI IoFreeMdl(PMDL mdl) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (s.mdls.erase(mdl) == 0) {
+    violation_locked(s, "IoFreeMdl of an unknown MDL");
+    return;
+  }
+  if (mdl->MdlFlags & MDL_PAGES_LOCKED) violation_locked(s, "IoFreeMdl of an MDL whose pages are still locked");
+  delete mdl;
+}
+
+extern "C" VOID NTAPI MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (mode == UserMode && operation != IoReadAccess && overlaps_read_only(s, mdl->StartVa, mdl->ByteCount)) {
+    // The real routine raises an access violation here; a driver without exception handling crashes.
+    violation_locked(s, "MmProbeAndLockPages for writing on read-only user memory (unhandled exception)");
+    return;
+  }
+  mdl->MdlFlags |= MDL_PAGES_LOCKED | MDL_MAPPED_TO_SYSTEM_VA;
+  if (operation != IoReadAccess) mdl->MdlFlags |= MDL_WRITE_OPERATION;
+}
+
+extern "C" VOID NTAPI MmUnlockPages(PMDL mdl) {
+  if (!(mdl->MdlFlags & MDL_PAGES_LOCKED)) emu::report_violation("MmUnlockPages of pages not locked");
+  mdl->MdlFlags &= ~(MDL_PAGES_LOCKED | MDL_WRITE_OPERATION | MDL_MAPPED_TO_SYSTEM_VA);
+}
+
+extern "C" HANDLE NTAPI MmSecureVirtualMemory(PVOID address, SIZE_T size, ULONG probe_mode) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (probe_mode == PAGE_READWRITE && overlaps_read_only(s, address, size)) return nullptr;
+  auto* handle = new int(0);
+  s.secured.insert(handle);
+  return handle;
+}
+
+extern "C" VOID NTAPI MmUnsecureVirtualMemory(HANDLE handle) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (s.secured.erase(handle) == 0) {
+    violation_locked(s, "MmUnsecureVirtualMemory of an unknown handle");
+    return;
+  }
+  delete static_cast<int*>(handle);
+}
+
+namespace emu {
+
+void fail_allocation(long n) {
+  detail::allocation_to_fail() = n < 0 ? -1 : detail::allocation_counter().load() + n;
+}
+
+long counted_allocations() { return detail::allocation_counter().load(); }
+
+size_t outstanding_pool_blocks() {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  return s.pool.size();
+}
+
+size_t outstanding_mdls() {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  return s.mdls.size();
+}
+
+size_t outstanding_secured_ranges() {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  return s.secured.size();
+}
+
+void protect_read_only(const void* address, size_t length) {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  auto begin = reinterpret_cast<uintptr_t>(address);
+  s.read_only.emplace_back(begin, begin + length);
+}
+
+bool read_mdl(PMDL mdl, void* destination, size_t length) {
+  if (!(mdl->MdlFlags & MDL_PAGES_LOCKED) || length > mdl->ByteCount) {
+    report_violation("bus read through an MDL that is unlocked or too short");
+    return false;
+  }
+  std::memcpy(destination, MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority), length);
+  return true;
+}
+
+bool write_mdl(PMDL mdl, const void* source, size_t length) {
+  if (!(mdl->MdlFlags & MDL_PAGES_LOCKED) || !(mdl->MdlFlags & MDL_WRITE_OPERATION) || length > mdl->ByteCount) {
+    report_violation("bus write through an MDL not locked for writing (or too short)");
+    return false;
+  }
+  std::memcpy(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority), source, length);
+  return true;
+}
+
+}  // namespace emu

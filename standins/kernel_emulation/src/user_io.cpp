@@ -1,0 +1,142 @@
+// The user-mode side of the emulated I/O manager: opening a device by its link, device control with
+// buffered, in-direct, out-direct and neither buffers, and closing.
+#include <algorithm>
+#include <cstdlib>
+
+#include "state.h"
+
+struct _FILE_OBJECT {
+  PDEVICE_OBJECT DeviceObject;
+};
+
+namespace emu::detail {
+PMDL make_mdl(PVOID address, ULONG length);
+void release_device_reference(PDEVICE_OBJECT device);
+}  // namespace emu::detail
+
+using namespace emu::detail;
+
+namespace emu {
+
+struct UserHandle {
+  _FILE_OBJECT file;
+};
+
+namespace {
+
+std::u16string kernel_name(const std::u16string& name) {
+  const std::u16string user_prefix = u"\\\\.\\";
+  if (name.rfind(user_prefix, 0) == 0) return u"\\DosDevices\\" + name.substr(user_prefix.size());
+  return name;
+}
+
+PDEVICE_OBJECT top_of_stack(PDEVICE_OBJECT device) {
+  while (device->AttachedDevice != nullptr) device = device->AttachedDevice;
+  return device;
+}
+
+NTSTATUS send_simple(PDEVICE_OBJECT device, PFILE_OBJECT file, UCHAR major) {
+  PIRP irp = allocate_irp(device->StackSize);
+  irp->RequestorMode = UserMode;
+  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+  next->MajorFunction = major;
+  next->FileObject = file;
+  NTSTATUS status = send_and_wait(device, irp);
+  free_irp(irp);
+  return status;
+}
+
+}  // namespace
+
+NTSTATUS open_device(const std::u16string& name, UserHandle** handle) {
+  *handle = nullptr;
+  PDEVICE_OBJECT device = nullptr;
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    auto link = s.links.find(kernel_name(name));
+    if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+    auto target = s.device_names.find(link->second);
+    if (target == s.device_names.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+    device = top_of_stack(target->second);
+    device->ReferenceCount++;
+  }
+  auto* h = new UserHandle{{device}};
+  NTSTATUS status = send_simple(device, &h->file, IRP_MJ_CREATE);
+  if (!NT_SUCCESS(status)) {
+    release_device_reference(device);
+    delete h;
+    return status;
+  }
+  *handle = h;
+  return status;
+}
+
+NTSTATUS close_device(UserHandle* handle) {
+  PDEVICE_OBJECT device = handle->file.DeviceObject;
+  NTSTATUS status = send_simple(device, &handle->file, IRP_MJ_CLOSE);
+  release_device_reference(device);
+  delete handle;
+  return status;
+}
+
+PDEVICE_OBJECT device_of(UserHandle* handle) { return handle->file.DeviceObject; }
+
+NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
+                           ULONG output_length, ULONG* returned) {
+  *returned = 0;
+  PDEVICE_OBJECT device = handle->file.DeviceObject;
+  ULONG method = code & 3;
+  // The system buffer is exactly as long as the method needs, so overruns show under the sanitizer.
+  ULONG system_length = method == METHOD_BUFFERED ? std::max(input_length, output_length) : input_length;
+  void* system_buffer = nullptr;
+  if (method != METHOD_NEITHER && system_length > 0) {
+    system_buffer = std::malloc(system_length);
+    std::memset(system_buffer, 0xEE, system_length);
+    if (input_length > 0) std::memcpy(system_buffer, input, input_length);
+  }
+  PMDL mdl = nullptr;
+  if ((method == METHOD_IN_DIRECT || method == METHOD_OUT_DIRECT) && output_length > 0) {
+    mdl = make_mdl(output, output_length);
+    bool read_only;
+    {
+      State& s = state();
+      std::lock_guard lock(s.mutex);
+      read_only = overlaps_read_only(s, output, output_length);
+    }
+    if (method == METHOD_OUT_DIRECT && read_only) {
+      IoFreeMdl(mdl);
+      std::free(system_buffer);
+      return STATUS_ACCESS_VIOLATION;
+    }
+    MmProbeAndLockPages(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess);
+  }
+  PIRP irp = allocate_irp(device->StackSize);
+  irp->RequestorMode = UserMode;
+  irp->AssociatedIrp.SystemBuffer = system_buffer;
+  irp->MdlAddress = mdl;
+  irp->UserBuffer = output;
+  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+  next->MajorFunction = IRP_MJ_DEVICE_CONTROL;
+  next->FileObject = &handle->file;
+  next->Parameters.DeviceIoControl.IoControlCode = code;
+  next->Parameters.DeviceIoControl.InputBufferLength = input_length;
+  next->Parameters.DeviceIoControl.OutputBufferLength = output_length;
+  next->Parameters.DeviceIoControl.Type3InputBuffer = const_cast<void*>(input);
+  NTSTATUS status = send_and_wait(device, irp);
+  ULONG_PTR information = irp->IoStatus.Information;
+  if (method == METHOD_BUFFERED && !NT_ERROR(status) && information > 0) {
+    if (information > output_length) report_violation("driver reported more bytes than the output buffer holds");
+    std::memcpy(output, system_buffer, std::min<ULONG_PTR>(information, output_length));
+  }
+  *returned = static_cast<ULONG>(information);
+  free_irp(irp);
+  if (mdl != nullptr) {
+    MmUnlockPages(mdl);
+    IoFreeMdl(mdl);
+  }
+  std::free(system_buffer);
+  return status;
+}
+
+}  // namespace emu
