@@ -290,9 +290,10 @@ void add_channel_panel(Builder& b, const std::string& twin) {
 void add_chart_and_scroll_bars(Builder& b) {
   b.plain("p1", ControlKind::Chart).pointer = Pointer::Cross;
   b.scroll_bar("nhs1", 0, 32767, 0, 1, false);
+  // Left to right beside the chart: CH1 offset, CH1 temperature, CH2 offset, CH2 temperature.
   b.scroll_bar("nvs1", -150, 50, -10, 10, true);
-  b.scroll_bar("nvs12", -150, 50, -10, 10, true);
   b.scroll_bar("nvs2", -50, 100, 0, 5, true);
+  b.scroll_bar("nvs12", -150, 50, -10, 10, true);
   b.scroll_bar("nvs22", -50, 100, 0, 5, true);
 }
 

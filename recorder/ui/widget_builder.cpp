@@ -1,0 +1,178 @@
+// Rows of the main window: buttons, the two channel panels, chart with its vertical scroll bars,
+// the horizontal scroll bar and the notes. Which widget shows a control follows from its kind.
+#include "recorder/ui/widget_builder.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace zetra::ui {
+namespace {
+
+class WidgetBuilder {
+ public:
+  WidgetBuilder(QWidget& central, const ViewEvents& events, ViewBindings& bindings)
+      : central_(central), events_(events), bindings_(bindings) {}
+
+  void bind(Control& control, QWidget* widget) {
+    widget->setObjectName(QString::fromStdString(control.name));
+    bindings_.widgets.emplace_back(&control, widget);
+  }
+
+  QPushButton* button(Control& control) {
+    auto* b = new QPushButton(display_text(control.caption), &central_);
+    bind(control, b);
+    QObject::connect(b, &QPushButton::clicked, b,
+                     [clicked = events_.clicked, name = control.name] { clicked(name); });
+    return b;
+  }
+
+  QLabel* label(Control& control) {
+    auto* l = new QLabel(QString::fromStdString(control.caption), &central_);
+    bind(control, l);
+    return l;
+  }
+
+  QLineEdit* line_edit(Control& control) {
+    auto* edit = new QLineEdit(&central_);
+    edit->setMaximumWidth(90);
+    bind(control, edit);
+    QObject::connect(edit, &QLineEdit::textEdited, edit,
+                     [edited = events_.text_edited, name = control.name](const QString& text) {
+                       edited(name, text);
+                     });
+    return edit;
+  }
+
+  QPlainTextEdit* text_area(Control& control) {
+    auto* edit = new QPlainTextEdit(&central_);
+    bind(control, edit);
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit,
+                     [edited = events_.text_edited, name = control.name, edit] {
+                       edited(name, edit->toPlainText());
+                     });
+    return edit;
+  }
+
+  QScrollBar* scroll_bar(Control& control) {
+    auto* bar = new QScrollBar(control.vertical ? Qt::Vertical : Qt::Horizontal, &central_);
+    bind(control, bar);
+    // The view blocks this signal while it mirrors the model, so only user moves arrive here.
+    QObject::connect(bar, &QScrollBar::valueChanged, bar,
+                     [scrolled = events_.scrolled, name = control.name](int value) {
+                       scrolled(name, value);
+                     });
+    return bar;
+  }
+
+  ChartWidget* chart(Control& control) {
+    auto* c = new ChartWidget(&central_);
+    bind(control, c);
+    return c;
+  }
+
+  QWidget& central_;
+  const ViewEvents& events_;
+  ViewBindings& bindings_;
+};
+
+// Readouts in a fixed-pitch font so the digits stand still; the main readouts larger.
+void style_readout(QLabel& label, const std::string& name) {
+  if (name != "t1" && name != "t2" && name != "t4" && name != "t12" && name != "t22" &&
+      name != "t42") {
+    return;
+  }
+  QFont font("Monospace");
+  font.setStyleHint(QFont::TypeWriter);
+  if (name == "t2" || name == "t22") {
+    font.setPointSize(16);
+    font.setBold(true);
+  }
+  label.setFont(font);
+}
+
+bool is_entry_control(const Control& c) {
+  return c.kind == ControlKind::Button || c.kind == ControlKind::TextBox ||
+         c.name.compare(0, 2, "cl") == 0;
+}
+
+void add_panel_child(WidgetBuilder& b, Control& c, QHBoxLayout& readouts, QHBoxLayout& entry) {
+  if (c.kind == ControlKind::Button) {
+    entry.addWidget(b.button(c));
+  } else if (c.kind == ControlKind::TextBox) {
+    entry.addWidget(b.line_edit(c));
+  } else if (c.kind == ControlKind::Label) {
+    QLabel* l = b.label(c);
+    style_readout(*l, c.name);
+    (is_entry_control(c) ? entry : readouts).addWidget(l);
+  }
+}
+
+// A channel panel: readouts and indicators on top, its buttons and calibration entry below.
+QFrame* panel(WidgetBuilder& b, WindowModel& window, Control& panel_control) {
+  auto* frame = new QFrame(&b.central_);
+  frame->setFrameShape(QFrame::StyledPanel);
+  b.bind(panel_control, frame);
+  auto* rows = new QVBoxLayout(frame);
+  auto* readouts = new QHBoxLayout;
+  auto* entry = new QHBoxLayout;
+  rows->addLayout(readouts);
+  rows->addLayout(entry);
+  for (Control* c : window.controls()) {
+    if (c->parent == panel_control.name) add_panel_child(b, *c, *readouts, *entry);
+  }
+  readouts->addStretch();
+  entry->addStretch();
+  return frame;
+}
+
+QHBoxLayout* button_row(WidgetBuilder& b, WindowModel& window) {
+  auto* row = new QHBoxLayout;
+  for (Control* c : window.controls()) {
+    if (c->kind != ControlKind::Button || !c->parent.empty()) continue;
+    if (c->name == "conoff") row->addSpacing(24);  // link and recording apart from file and edit
+    row->addWidget(b.button(*c));
+  }
+  row->addStretch();
+  return row;
+}
+
+QHBoxLayout* panel_row(WidgetBuilder& b, WindowModel& window) {
+  auto* row = new QHBoxLayout;
+  for (Control* c : window.controls()) {
+    if (c->kind == ControlKind::Panel) row->addWidget(panel(b, window, *c));
+  }
+  return row;
+}
+
+}  // namespace
+
+CentralWidgets build_central(QWidget& central, WindowModel& window, const ViewEvents& events,
+                             ViewBindings& bindings) {
+  WidgetBuilder b(central, events, bindings);
+  CentralWidgets result;
+  result.layout = new QVBoxLayout(&central);
+  result.layout->addLayout(button_row(b, window));
+  result.layout->addLayout(panel_row(b, window));
+  auto* chart_row = new QHBoxLayout;
+  result.layout->addLayout(chart_row, 1);
+  for (Control* c : window.controls()) {
+    if (c->kind == ControlKind::Chart) chart_row->addWidget(result.chart = b.chart(*c), 1);
+    if (c->kind == ControlKind::ScrollBar && c->vertical) chart_row->addWidget(b.scroll_bar(*c));
+    if (c->kind == ControlKind::ScrollBar && !c->vertical) result.layout->addWidget(b.scroll_bar(*c));
+  }
+  for (Control* c : window.controls()) {
+    if (c->kind != ControlKind::TextBox || !c->parent.empty()) continue;
+    QPlainTextEdit* area = b.text_area(*c);
+    area->setMaximumHeight(90);
+    result.layout->addWidget(area);
+  }
+  return result;
+}
+
+}  // namespace zetra::ui

@@ -1,0 +1,220 @@
+// The real main window, offscreen, on a recorder with fakes: widgets are found by their control
+// names and must mirror the model after clicks, triggers, edits, scrolls and ticks.
+#include "recorder/ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/counting_pause.h"
+#include "tests/support/scripted_dialogs.h"
+
+namespace zetra::ui {
+namespace {
+
+// A port that never touches a device: every line operation succeeds, every input reads low.
+class QuietPort final : public platform::SerialPort {
+ public:
+  void select(int n) override { number_ = n; }
+  int selected() const override { return number_; }
+  std::string device_path(int n) const override { return "fake-line-" + std::to_string(n); }
+  bool open() override { return open_ = true; }
+  void close() override { open_ = false; }
+  bool is_open() const override { return open_; }
+  bool set_dtr(bool) override { return true; }
+  bool set_rts(bool) override { return true; }
+  bool set_break(bool) override { return true; }
+  bool cts() override { return false; }
+  bool dsr() override { return false; }
+  bool cd() override { return false; }
+
+ private:
+  int number_ = 1;
+  bool open_ = false;
+};
+
+// A base unit that is always ready and answers every block with the same words.
+class SteadyLibrary final : public platform::DeviceLibrary {
+ public:
+  bool load() override { return true; }
+  int32_t open_device(uint8_t dev) override { opened = dev; return 1; }
+  int32_t close_device(uint8_t) override { return 1; }
+  int32_t usr_config(uint8_t, uint8_t&) override { return 1; }
+  int32_t write_word(uint8_t, uint8_t, int32_t&) override { return 1; }
+  int32_t usr_read(uint8_t, uint8_t& status) override { status = 0; return 1; }
+  int32_t read_block(uint8_t, uint8_t, uint8_t count, int32_t* words) override {
+    for (int i = 0; i < count; ++i) words[i] = 0x5555;
+    return 1;
+  }
+  int opened = 0;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest()
+      : recorder(Platform{port, library, dialogs, pause, folder.path().toStdString()}) {
+    recorder.start();
+    window = std::make_unique<MainWindow>(recorder);
+    window->show();
+  }
+
+  template <class T>
+  T* find(const char* name) {
+    T* object = window->findChild<T*>(name);
+    EXPECT_NE(object, nullptr) << name;
+    return object;
+  }
+  QPushButton* button(const char* name) { return find<QPushButton>(name); }
+  QAction* action(const char* name) { return find<QAction>(name); }
+
+  QTemporaryDir folder;
+  QuietPort port;
+  SteadyLibrary library;
+  testing::ScriptedDialogs dialogs;
+  testing::CountingPause pause;
+  Recorder recorder;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, EveryControlHasAQtObjectOfItsName) {
+  for (const Control* c : recorder.window().controls()) {
+    const char* name = c->name.c_str();
+    switch (c->kind) {
+      case ControlKind::Menu: EXPECT_NE(window->findChild<QMenu*>(name), nullptr) << name; break;
+      case ControlKind::MenuItem:
+      case ControlKind::Separator:
+        EXPECT_NE(window->findChild<QAction*>(name), nullptr) << name;
+        break;
+      case ControlKind::Timer: EXPECT_NE(window->findChild<QTimer*>(name), nullptr) << name; break;
+      default: EXPECT_NE(window->findChild<QWidget*>(name), nullptr) << name; break;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, StartUpStateIsMirrored) {
+  EXPECT_EQ(window->windowTitle().toStdString(), recorder.state().window_caption);
+  EXPECT_EQ(button("conoff")->text(), "On");
+  EXPECT_TRUE(button("conoff")->isEnabled());
+  EXPECT_EQ(button("conoff")->toolTip(), "System on/off");
+  for (const char* name : {"crec", "cre", "cmarker", "czero", "coz", "ccal", "czero2", "ccal2"}) {
+    EXPECT_FALSE(button(name)->isEnabled()) << name;
+  }
+  for (const char* name : {"copen", "csave", "ccut", "ccopy", "cpaste", "cdeleta", "cprint"}) {
+    EXPECT_TRUE(button(name)->isEnabled()) << name;
+  }
+  EXPECT_TRUE(action("pt10s")->isChecked());
+  EXPECT_TRUE(action("pnotesoff")->isChecked());
+  EXPECT_FALSE(action("ppn5002")->isChecked());
+  EXPECT_EQ(action("pcont")->shortcut(), QKeySequence(QKeySequence::HelpContents));
+  EXPECT_EQ(action("pcom3")->statusTip(), "fake-line-3");
+  EXPECT_TRUE(find<QWidget>("t3")->isHidden());
+  EXPECT_TRUE(find<QWidget>("nt1")->isHidden());
+  EXPECT_EQ(find<QLabel>("t22")->text(), "+000'000.0 pA");
+  auto* nvs1 = find<QScrollBar>("nvs1");
+  EXPECT_EQ(nvs1->orientation(), Qt::Vertical);
+  EXPECT_EQ(nvs1->minimum(), -150);
+  EXPECT_EQ(nvs1->value(), -10);
+  EXPECT_FALSE(find<QTimer>("Timer1")->isActive());
+  EXPECT_TRUE(find<QTimer>("Timer3")->isActive());
+  EXPECT_EQ(find<QTimer>("Timer2")->interval(), 400);
+}
+
+TEST_F(MainWindowTest, TriggersClicksAndTicksGoThroughTheModel) {
+  action("pusb2")->trigger();
+  EXPECT_TRUE(action("pusb2")->isChecked());
+  EXPECT_FALSE(action("pusb1")->isChecked());
+  EXPECT_EQ(recorder.state().dev_no, 2);
+
+  button("conoff")->click();
+  EXPECT_EQ(library.opened, 2);
+  EXPECT_EQ(button("conoff")->text(), "Off");
+  EXPECT_TRUE(button("crec")->isEnabled());
+  EXPECT_FALSE(find<QMenu>("psetup")->menuAction()->isEnabled());
+  EXPECT_TRUE(find<QTimer>("Timer1")->isActive());
+  EXPECT_EQ(find<QTimer>("Timer1")->interval(), 500);
+
+  // Setup is disabled: a stray trigger is refused and the view falls back to the model's check.
+  action("pusb3")->trigger();
+  EXPECT_TRUE(action("pusb2")->isChecked());
+  EXPECT_FALSE(action("pusb3")->isChecked());
+
+  button("crec")->click();
+  EXPECT_EQ(button("crec")->text(), "Stop");
+  EXPECT_FALSE(button("copen")->isEnabled());
+  EXPECT_FALSE(action("pexit")->isEnabled());
+  EXPECT_TRUE(button("cmarker")->isEnabled());
+  recorder.tick("Timer1");
+  recorder.tick("Timer1");
+  window->sync();
+  EXPECT_EQ(recorder.state().rec_next, 3.0f);
+  EXPECT_TRUE(find<QLabel>("live_values")->text().endsWith("samples: 2"));
+}
+
+TEST_F(MainWindowTest, EditsAndScrollsReachTheModel) {
+  button("conoff")->click();
+  button("ccal")->click();
+  auto* ct1 = find<QLineEdit>("ct1");
+  ASSERT_FALSE(ct1->isHidden());
+  EXPECT_EQ(ct1->text(), "1.00");
+  ct1->clear();
+  QTest::keyClicks(ct1, "250.00");
+  EXPECT_EQ(recorder.window()["ct1"].caption, "250.00");
+
+  int moves = 0;
+  recorder.window().on("nvs2", [&] { ++moves; });
+  find<QScrollBar>("nvs2")->setValue(42);  // as a user drag would
+  EXPECT_EQ(recorder.window()["nvs2"].value, 42);
+  recorder.window()["nvs2"].value = -7;  // a programmatic change is no user move
+  window->sync();
+  EXPECT_EQ(find<QScrollBar>("nvs2")->value(), -7);
+  EXPECT_EQ(moves, 1);
+
+  recorder.window()["st1"].caption = "DIV: 10s_200_500_10C_10C ";
+  window->sync();
+  EXPECT_EQ(find<QLabel>("st1_text")->text(), "DIV: 10s_200_500_10C_10C ");
+}
+
+TEST_F(MainWindowTest, CloseBoxAsksTheExitCommandFirst) {
+  int asked = 0;
+  recorder.window().on("pexit", [&] { ++asked; });
+  window->close();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(window->isVisible());  // the exit command has not ended the program
+  window->end_program();
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, SavesAScreenshot) {
+  action("pusb2")->trigger();
+  button("conoff")->click();
+  button("crec")->click();
+  for (int i = 0; i < 4; ++i) recorder.tick("Timer1");
+  window->sync();
+  const QString path = QStringLiteral(SCREENSHOT_DIR "/main_window.png");
+  ASSERT_TRUE(window->grab().save(path));
+  std::printf("screenshot: %s\n", qPrintable(path));
+}
+
+}  // namespace
+}  // namespace zetra::ui
+
+int main(int argc, char** argv) {
+  // Discovery runs this program outside CTest's environment, so default to offscreen here too.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
