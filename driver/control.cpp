@@ -168,8 +168,13 @@ NTSTATUS NTAPI kvusb_device_control(PDEVICE_OBJECT device, PIRP irp) {
   DeviceExtension* extension = extension_of(device);
   irp->IoStatus.Status = STATUS_SUCCESS;
   irp->IoStatus.Information = 0;
-  if (extension->interface_information == nullptr) return complete_request(irp, STATUS_UNSUCCESSFUL, 0);
+  // The counter comes first: once it is held, removal cannot free the interface information under us.
   if (!NT_SUCCESS(acquire_pending(extension))) return complete_request(irp, STATUS_DELETE_PENDING, 0);
+  if (extension->interface_information == nullptr) {
+    complete_request(irp, STATUS_UNSUCCESSFUL, 0);
+    release_pending(extension);
+    return STATUS_UNSUCCESSFUL;
+  }
   PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
   Request request{extension,
                   irp,

@@ -46,7 +46,7 @@ NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb) {
   }
   USBD_STATUS urb_status = URB_STATUS(urb);
   if (!USBD_SUCCESS(urb_status)) {
-    extension->last_urb_error = urb_status;
+    InterlockedExchange(&extension->last_urb_error, urb_status);  // transfers on other threads store too
     if (NT_SUCCESS(status)) return STATUS_UNSUCCESSFUL;
   }
   return status;

@@ -92,6 +92,7 @@ std::vector<Record> cut_records(Random& random, const std::vector<bool>& loaded)
     int end = a;
     while (end < kImageEnd && loaded[end]) ++end;
     for (; a < end; a += 16) records.push_back({a, std::min(16, end - a)});
+    a = end;
   }
   while (static_cast<int>(records.size()) < kDataRecords) {
     Record& r = records[random.below(static_cast<int>(records.size()))];

@@ -75,6 +75,10 @@ extern "C" LONG NTAPI InterlockedDecrement(LONG volatile* addend) {
   return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
 
+extern "C" LONG NTAPI InterlockedExchange(LONG volatile* target, LONG value) {
+  return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+
 namespace emu {
 
 int blocked_waiters() {

@@ -175,6 +175,11 @@ NTSTATUS UsbBus::power(int port, UCHAR minor, int* start_next_calls) {
   return status;
 }
 
+int UsbBus::port_count() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(ports_.size());
+}
+
 bool UsbBus::present(int port) const {
   std::lock_guard lock(mutex_);
   return ports_[port]->pdo != nullptr;
@@ -218,9 +223,9 @@ bool UsbBus::wait_for_held_bulk(int count) {
   return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return held_ >= count; });
 }
 
-void UsbBus::refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count) {
+void UsbBus::refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count, int skip) {
   std::lock_guard lock(mutex_);
-  refusals_.push_back(Refusal{urb_function, call_status, urb_status, count});
+  refusals_.push_back(Refusal{urb_function, call_status, urb_status, count, skip});
 }
 
 void UsbBus::refuse_start(NTSTATUS status) {
@@ -238,6 +243,10 @@ bool UsbBus::take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb) {
   std::lock_guard lock(mutex_);
   for (auto it = refusals_.begin(); it != refusals_.end(); ++it) {
     if (it->function != function) continue;
+    if (it->skip > 0) {
+      it->skip--;
+      return false;
+    }
     *call = it->call;
     *urb = it->urb;
     if (it->count > 0 && --it->count == 0) refusals_.erase(it);

@@ -47,6 +47,7 @@ class UsbBus {
   NTSTATUS power(int port, UCHAR minor, int* start_next_calls);
   void settle();
 
+  int port_count() const;
   bool present(int port) const;
   PDEVICE_OBJECT pdo(int port) const;
   PDEVICE_OBJECT top(int port) const;
@@ -59,8 +60,9 @@ class UsbBus {
   // Bulk transfers wait on the worker until released; lets a test hold a transfer in flight.
   void hold_bulk(bool on);
   bool wait_for_held_bulk(int count);
-  // The next `count` request blocks of a function fail with these statuses (count -1: all).
-  void refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count = 1);
+  // After `skip` more request blocks of a function went through, the next `count` fail with these
+  // statuses (count -1: all of them).
+  void refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count = 1, int skip = 0);
   void refuse_start(NTSTATUS status);
   void set_frame_number(ULONG frame);
   // One line per request block and PnP request seen, in order ("urb 17 a0 7f92 1", "pnp 2").
@@ -104,6 +106,7 @@ class UsbBus {
     NTSTATUS call;
     USBD_STATUS urb;
     int count;
+    int skip;
   };
   std::vector<Refusal> refusals_;
   NTSTATUS start_refusal_ = STATUS_SUCCESS;

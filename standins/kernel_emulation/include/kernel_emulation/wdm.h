@@ -386,6 +386,7 @@ VOID NTAPI KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql);
 VOID NTAPI KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql);
 LONG NTAPI InterlockedIncrement(LONG volatile* Addend);
 LONG NTAPI InterlockedDecrement(LONG volatile* Addend);
+LONG NTAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 
 PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag);
 VOID NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag);
