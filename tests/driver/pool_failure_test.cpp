@@ -1,0 +1,81 @@
+// Pool failure at every allocation site: make allocation N fail for N = 0, 1, 2, ... until the
+// operation no longer reaches N; after each failure only the expected status and no leak may remain.
+#include "driver_fixture.h"
+
+namespace kvusb_test {
+namespace {
+
+TEST_F(DriverTest, PoolFailureAtEachAllocationOfPlugAndStart) {
+  int sites = 0;
+  for (long n = 0;; ++n) {
+    emu::fail_allocation(n);
+    long before = emu::counted_allocations();
+    int port = plug_unit();
+    bool hit = emu::counted_allocations() - before > n;
+    emu::fail_allocation(-1);
+    NTSTATUS add = bus_->add_status(port);
+    NTSTATUS start = bus_->start_status(port);
+    EXPECT_TRUE(add == STATUS_SUCCESS || add == STATUS_INSUFFICIENT_RESOURCES) << n;
+    EXPECT_TRUE(start == STATUS_SUCCESS || start == STATUS_NO_MEMORY) << n << " " << std::hex << start;
+    if (NT_SUCCESS(add) && NT_SUCCESS(start)) {
+      ASSERT_NE(extension(port)->interface_information, nullptr) << n;
+    }
+    unplug_all_and_check_clean();
+    for (int p = 0; p < bus_->port_count(); ++p)
+      if (bus_->present(p)) bus_->remove(p);
+    if (!hit) break;
+    ++sites;
+    ASSERT_LT(n, 2000) << "the sweep does not end";
+  }
+  EXPECT_GT(sites, 320) << "the download alone builds 312 requests";
+}
+
+TEST_F(DriverTest, PoolFailureAtEachAllocationOfEveryControlCode) {
+  plug_unit();
+  emu::UserHandle* handle = open(1);
+  struct Case {
+    ULONG code;
+    std::vector<uint8_t> input;
+    ULONG length;
+    NTSTATUS on_failure;
+  };
+  const Case cases[] = {
+      {kvusb::kIoctlResetPipe, {0}, 0, STATUS_NO_MEMORY},
+      {kvusb::kIoctlAbortPipe, {0}, 0, STATUS_SUCCESS},
+      {kvusb::kIoctlGetFrameNumber, {}, 4, STATUS_UNSUCCESSFUL},
+      {kvusb::kIoctlGetDeviceDescriptor, {}, 18, STATUS_SUCCESS},
+      {kvusb::kIoctlTransferOutDirect, {1}, 8, STATUS_UNSUCCESSFUL},
+      {kvusb::kIoctlTransferInDirect, {1}, 8, STATUS_UNSUCCESSFUL},
+      {kvusb::kIoctlTransferInDirect, {0}, 8, STATUS_INVALID_PARAMETER},  // first the driver's own lock
+  };
+  for (const Case& c : cases) {
+    for (long n = 0;; ++n) {
+      // Keep something to read for the in pipe.
+      std::vector<uint8_t> buffer(32, 7);
+      ULONG returned = 0;
+      ASSERT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, buffer.data(), 8, &returned), STATUS_SUCCESS);
+      emu::fail_allocation(n);
+      long before = emu::counted_allocations();
+      NTSTATUS status = control(handle, c.code, c.input, buffer.data(), c.length, &returned);
+      bool hit = emu::counted_allocations() - before > n;
+      emu::fail_allocation(-1);
+      if (!hit) {
+        EXPECT_EQ(status, STATUS_SUCCESS) << std::hex << c.code;
+        break;
+      }
+      // The in-direct read fails at its MDL first (n = 0), then like any transfer.
+      NTSTATUS expected = c.on_failure == STATUS_INVALID_PARAMETER && n > 0 ? STATUS_UNSUCCESSFUL : c.on_failure;
+      EXPECT_EQ(status, expected) << std::hex << c.code << " allocation " << n;
+      if (c.code == kvusb::kIoctlGetDeviceDescriptor) {
+        EXPECT_EQ(returned, 0u);
+      }
+      EXPECT_EQ(emu::outstanding_mdls(), 0u);
+      EXPECT_EQ(emu::outstanding_secured_ranges(), 0u);
+    }
+  }
+  emu::close_device(handle);
+  unplug_all_and_check_clean();
+}
+
+}  // namespace
+}  // namespace kvusb_test
