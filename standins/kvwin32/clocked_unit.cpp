@@ -13,8 +13,8 @@ SampleWords ClockedUnit::RealTimeMeter::next(double) {
   return model.next(elapsed_s);
 }
 
-ClockedUnit::ClockedUnit(uint64_t seed, Clock clock)
-    : clock_(std::move(clock)), meter_(seed, clock_), unit_(meter_) {}
+ClockedUnit::ClockedUnit(uint64_t seed, Clock clock, const MeterProfile& profile)
+    : clock_(std::move(clock)), meter_(seed, profile, clock_), unit_(meter_) {}
 
 bool ClockedUnit::open() {
   open_ = true;

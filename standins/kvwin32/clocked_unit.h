@@ -20,7 +20,7 @@ class ClockedUnit {
  public:
   using Clock = std::function<double()>;  // monotonic seconds
 
-  ClockedUnit(uint64_t seed, Clock clock);
+  ClockedUnit(uint64_t seed, Clock clock, const MeterProfile& profile = MeterProfile{});
   ClockedUnit(const ClockedUnit&) = delete;  // the meter holds a reference to clock_
   ClockedUnit& operator=(const ClockedUnit&) = delete;
 
@@ -46,7 +46,8 @@ class ClockedUnit {
  private:
   // Hands the model the real time passed since its previous sample set.
   struct RealTimeMeter final : SampleSource {
-    RealTimeMeter(uint64_t seed, Clock& clock) : model(seed), clock(clock) {}
+    RealTimeMeter(uint64_t seed, const MeterProfile& profile, Clock& clock)
+        : model(seed, profile), clock(clock) {}
     SampleWords next(double) override;
     MeterModel model;
     Clock& clock;

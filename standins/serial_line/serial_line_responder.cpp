@@ -39,16 +39,22 @@ void SerialLineResponder::set_break(bool on) {
 }
 
 bool SerialLineResponder::cts() {
+  dtr_changes_ = 0;
   if (in_word_) return word_bit(selected().current);
   return ready_line(kCtsLine);
 }
 
 bool SerialLineResponder::cd() {
+  dtr_changes_ = 0;
   if (in_word_) return word_bit(selected().temperature);
   return ready_line(kCdLine);
 }
 
-bool SerialLineResponder::dsr() const { return selected().high_range; }
+bool SerialLineResponder::dsr() {
+  dtr_changes_ = 0;
+  if (sets_fetched_ == 0) fetch();  // the lines show a set from the start
+  return selected().high_range;
+}
 
 void SerialLineResponder::lines_dropped() {
   dtr_ = rts_ = break_ = false;

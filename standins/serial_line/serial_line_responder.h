@@ -12,11 +12,12 @@ namespace zetra::standins {
 //  - Between words (idle) CTS and CD are both high while the meter is busy, both low when a
 //    sample set is ready. Each poll of a busy meter uses up that busy poll: the next poll
 //    presents the next sample set.
-//  - Start sequence: DTR goes high, low, high, low, high with RTS unchanged throughout. The meter
-//    recognises it as four or more DTR changes in a row without an RTS change that leave DTR
-//    high, and restarts the word: CTS and CD now present the lead bits.
-//  - Every further DTR low-to-high change clocks the next data bit, weight 2^28 first, 2^0 last.
-//    A clock is told from a start sequence by the RTS changes the exchange makes between clocks.
+//  - Start sequence: DTR goes high, low, high, low, high with nothing else in between. The meter
+//    recognises four or more DTR changes in a row that leave DTR high, and restarts the word:
+//    CTS and CD now present the lead bits. A data clock is only two changes, and the exchange
+//    changes RTS and samples the lines between clocks; any such step ends a run of DTR changes.
+//    (A meter would time the changes; a line sample here stands in for the time that passes.)
+//  - Every other DTR low-to-high change clocks the next data bit, weight 2^28 first, 2^0 last.
 //    With RTS high CTS/CD carry CH1's current/temperature bit, with RTS low CH2's.
 //  - DTR falling after the 2^0 bit ends the sample set; its ranges stay on DSR until the next
 //    poll, which presents a new set.
@@ -33,7 +34,7 @@ class SerialLineResponder {
   void set_break(bool on);
   bool cts();
   bool cd();
-  bool dsr() const;
+  bool dsr();
   // The port closed: every program-driven line drops, a word in progress is abandoned.
   void lines_dropped();
 
@@ -74,7 +75,7 @@ class SerialLineResponder {
   uint8_t poll_lines_ = 0;    // ready lines sampled in the current poll; a repeat starts a new poll
   bool in_word_ = false;
   int bit_index_ = -1;
-  int dtr_changes_ = 0;       // DTR changes since the last RTS change: finds the start sequence
+  int dtr_changes_ = 0;       // DTR changes since any other exchange step: finds the start sequence
   bool dtr_ = false;
   bool rts_ = false;
   bool break_ = false;

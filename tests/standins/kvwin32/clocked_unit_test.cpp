@@ -1,0 +1,64 @@
+// Tests of the real-time pacing of the stand-in kvwin32's units, on a fake clock.
+#include "standins/kvwin32/clocked_unit.h"
+
+#include <gtest/gtest.h>
+
+namespace zetra::standins {
+namespace {
+
+MeterProfile never_busy() {
+  MeterProfile profile;
+  profile.busy_probability = 0.0;
+  return profile;
+}
+
+TEST(ClockedUnit, PollsWithinTheConversionTimeFindTheMeterBusy) {
+  double now = 1000.0;
+  ClockedUnit unit(1, [&] { return now; }, never_busy());
+  ASSERT_TRUE(unit.open());
+  EXPECT_EQ(unit.status(), 0) << "a set is ready as soon as the unit is open";
+  Block block{};
+  unit.read_block(0, 32, block.data());
+  EXPECT_EQ(block[0], 1);
+  for (double dt : {0.0, 0.05, 0.0999}) {
+    now = 1000.0 + dt;
+    EXPECT_EQ(unit.status(), kStatusNotReady) << dt;
+  }
+  now = 1000.1;
+  EXPECT_EQ(unit.status(), 0);
+  unit.read_block(0, 32, block.data());
+  EXPECT_EQ(block[0], 2);
+  EXPECT_NEAR(unit.model().time_s(), 0.1, 1e-9) << "the signal moved by the real time passed";
+}
+
+// At every rate the recorder offers, almost every tick gets a fresh set, and the signal keeps pace
+// with the clock (a long pause advances it by at most a minute).
+TEST(ClockedUnit, RecorderRatesGetFreshSetsInRealTime) {
+  for (int rate = 1; rate <= 5; ++rate) {
+    double now = 50.0;
+    ClockedUnit unit(rate, [&] { return now; });
+    unit.open();
+    int fresh = 0;
+    int32_t last_sequence = 0;
+    const int ticks = 600;
+    for (int tick = 0; tick < ticks; ++tick) {
+      now += 1.0 / rate + (tick % 3 - 1) * 0.004;  // timer jitter of a few ms
+      if (unit.status() & kStatusNotReady) continue;
+      Block block{};
+      unit.read_block(0, 32, block.data());
+      fresh += block[0] > last_sequence;
+      last_sequence = block[0];
+    }
+    EXPECT_GT(fresh, ticks * 95 / 100) << rate << "/s";
+    EXPECT_LT(fresh, ticks) << rate << "/s: the model's own busy polls show";
+    const double model_s = unit.model().time_s();
+    EXPECT_NEAR(model_s, now - 50.0, 1.0 / rate + 0.01) << rate << "/s";
+
+    now += 3600.0;
+    unit.status();
+    EXPECT_NEAR(unit.model().time_s(), model_s + kLongestStepS, 1.0 / rate + 0.01);
+  }
+}
+
+}  // namespace
+}  // namespace zetra::standins
