@@ -1,0 +1,65 @@
+// A recorder wired to the meter's stand-ins and scripted dialogs, for scenario tests: a scripted
+// meter sits behind both the fake serial port and every simulated USB unit.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "recorder/app/recorder.h"
+#include "standins/base_unit/base_unit_library.h"
+#include "standins/meter/scripted_meter.h"
+#include "standins/serial_line/fake_serial_port.h"
+#include "tests/support/counting_pause.h"
+#include "tests/support/scripted_dialogs.h"
+
+namespace zetra::testing {
+
+enum class Transport { Serial, Usb };
+
+class RecorderHarness {
+ public:
+  // Starts the recorder with the link menu set to the transport (COM1 or USB1).
+  explicit RecorderHarness(Transport transport = Transport::Usb) {
+    for (uint8_t unit = 1; unit <= 4; ++unit) library.use_source(unit, meter);
+    recorder.start();
+    recorder.press(transport == Transport::Usb ? "pusb1" : "pcom1");
+  }
+
+  // Presses On and insists that the link came up.
+  void connect() {
+    recorder.press("conoff");
+    if (recorder.window()["conoff"].caption != "Off") throw std::runtime_error("connect failed");
+  }
+
+  // Ends the program as the window closing would: the recorder goes away.
+  void end_program() { owned_.reset(); }
+
+  RecorderState& state() { return recorder.state(); }
+  WindowModel& window() { return recorder.window(); }
+  Platform platform() { return Platform{serial, library, dialogs, pause, "/opt/zetra"}; }
+
+  // The device-library calls so far, loading left out: "KV_OpenDevice(1) KV_USRConfig(1, 0)".
+  std::string library_calls() const {
+    std::string text;
+    for (const standins::LibraryCall& call : library.calls()) {
+      if (call.function == "load") continue;
+      if (!text.empty()) text += ' ';
+      text += call.text();
+    }
+    return text;
+  }
+
+  standins::ScriptedMeter meter;
+  standins::FakeSerialPort serial{meter};
+  standins::BaseUnitLibrary library;
+  ScriptedDialogs dialogs;
+  CountingPause pause;
+
+ private:
+  std::unique_ptr<Recorder> owned_ = std::make_unique<Recorder>(platform());
+
+ public:
+  Recorder& recorder = *owned_;
+};
+
+}  // namespace zetra::testing

@@ -1,0 +1,53 @@
+// Dialogs that answer from a script and remember what they were asked.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+namespace zetra::testing {
+
+struct AskedMessage {
+  std::string text, title;
+  platform::MessageIcon icon;
+  platform::MessageButtons buttons;
+};
+
+struct AskedInput {
+  std::string prompt, title, default_text;
+};
+
+class ScriptedDialogs final : public platform::Dialogs {
+ public:
+  // Answers are used in order; an empty queue answers OK / Cancel / an empty text.
+  std::deque<platform::MessageAnswer> message_answers;
+  std::deque<std::string> input_answers;
+  std::vector<AskedMessage> messages;
+  std::vector<AskedInput> inputs;
+
+  platform::MessageAnswer message_box(const std::string& text, const std::string& title,
+                                      platform::MessageIcon icon,
+                                      platform::MessageButtons buttons) override {
+    messages.push_back({text, title, icon, buttons});
+    if (message_answers.empty()) {
+      return buttons == platform::MessageButtons::Ok ? platform::MessageAnswer::Ok
+                                                     : platform::MessageAnswer::Cancel;
+    }
+    const platform::MessageAnswer answer = message_answers.front();
+    message_answers.pop_front();
+    return answer;
+  }
+
+  std::string input_box(const std::string& prompt, const std::string& title,
+                        const std::string& default_text) override {
+    inputs.push_back({prompt, title, default_text});
+    if (input_answers.empty()) return {};
+    std::string answer = input_answers.front();
+    input_answers.pop_front();
+    return answer;
+  }
+};
+
+}  // namespace zetra::testing
