@@ -31,9 +31,9 @@ NTSTATUS pipe_request(DeviceExtension* extension, USHORT function, USBD_PIPE_HAN
 NTSTATUS pipe_operation(const Request& request, USHORT function) {
   if (request.input_length < 1) return STATUS_INVALID_PARAMETER;
   UCHAR index = request.buffer[0];
-  PUSBD_INTERFACE_INFORMATION interface = request.extension->interface_information;
-  if (index >= interface->NumberOfPipes) return STATUS_INVALID_PARAMETER;
-  NTSTATUS status = pipe_request(request.extension, function, interface->Pipes[index].PipeHandle);
+  PUSBD_INTERFACE_INFORMATION configured = request.extension->interface_information;
+  if (index >= configured->NumberOfPipes) return STATUS_INVALID_PARAMETER;
+  NTSTATUS status = pipe_request(request.extension, function, configured->Pipes[index].PipeHandle);
   return function == URB_FUNCTION_ABORT_PIPE ? STATUS_SUCCESS : status;  // abort always reports success
 }
 
@@ -59,10 +59,10 @@ NTSTATUS frame_number(const Request& request, ULONG_PTR* information) {
 }
 
 NTSTATUS interface_information(const Request& request, ULONG_PTR* information) {
-  PUSBD_INTERFACE_INFORMATION interface = request.extension->interface_information;
-  if (request.output_length < interface->Length) return STATUS_INVALID_PARAMETER;
-  RtlCopyMemory(request.buffer, interface, interface->Length);
-  *information = interface->Length;
+  PUSBD_INTERFACE_INFORMATION configured = request.extension->interface_information;
+  if (request.output_length < configured->Length) return STATUS_INVALID_PARAMETER;
+  RtlCopyMemory(request.buffer, configured, configured->Length);
+  *information = configured->Length;
   return STATUS_SUCCESS;
 }
 
@@ -122,9 +122,9 @@ ULONG bulk_transfer(DeviceExtension* extension, PUSBD_PIPE_INFORMATION pipe, PMD
 NTSTATUS transfer(const Request& request, ULONG_PTR* information) {
   if (request.input_length < 1) return STATUS_INVALID_PARAMETER;
   UCHAR index = request.buffer[0];
-  PUSBD_INTERFACE_INFORMATION interface = request.extension->interface_information;
-  if (index >= interface->NumberOfPipes) return STATUS_UNSUCCESSFUL;
-  PUSBD_PIPE_INFORMATION pipe = &interface->Pipes[index];
+  PUSBD_INTERFACE_INFORMATION configured = request.extension->interface_information;
+  if (index >= configured->NumberOfPipes) return STATUS_UNSUCCESSFUL;
+  PUSBD_PIPE_INFORMATION pipe = &configured->Pipes[index];
   bool usable = (pipe->PipeType == UsbdPipeTypeBulk || pipe->PipeType == UsbdPipeTypeInterrupt) &&
                 pipe->PipeHandle != nullptr && request.output_length <= pipe->MaximumTransferSize &&
                 request.irp->MdlAddress != nullptr;

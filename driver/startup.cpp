@@ -15,10 +15,10 @@ PVOID allocate_zeroed(SIZE_T size) {
 
 // Selects the configuration with its first interface and keeps a copy of what the stack returned.
 NTSTATUS select_first_interface(DeviceExtension* extension, PUSB_CONFIGURATION_DESCRIPTOR configuration) {
-  PUSB_INTERFACE_DESCRIPTOR interface =
+  PUSB_INTERFACE_DESCRIPTOR first_interface =
       USBD_ParseConfigurationDescriptorEx(configuration, configuration, -1, -1, -1, -1, -1);
-  if (interface == nullptr) return STATUS_UNSUCCESSFUL;
-  USBD_INTERFACE_LIST_ENTRY list[2] = {{interface, nullptr}, {nullptr, nullptr}};
+  if (first_interface == nullptr) return STATUS_UNSUCCESSFUL;
+  USBD_INTERFACE_LIST_ENTRY list[2] = {{first_interface, nullptr}, {nullptr, nullptr}};
   PURB urb = USBD_CreateConfigurationRequestEx(configuration, list);
   if (urb == nullptr) return STATUS_NO_MEMORY;
   PUSBD_INTERFACE_INFORMATION selected = list[0].Interface;
