@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "standins/meter/scripted_meter.h"
 #include "tests/standins/block_reader.h"
 
 namespace zetra::standins {
@@ -70,32 +69,6 @@ TEST(BaseUnitLibrary, FailuresAndClosedUnitsLeaveOutputsAlone) {
   EXPECT_EQ(block[5], -7) << "a read that fills nothing";
   library.usr_read(1, status);
   EXPECT_EQ(library.unit(1).sets_fetched(), fetched + 1) << "the lost set is used up";
-}
-
-TEST(BaseUnitLibrary, AScriptedMeterCanStandBehindOneUnit) {
-  BaseUnitLibrary library;
-  ScriptedMeter meter;
-  const SampleWords exact = make_words(invalid_word(kMaxData), valid_word(kMaxData), valid_word(0),
-                                       valid_word(1), false, true);
-  meter.push_busy();
-  meter.push(exact);
-  library.use_source(3, meter);
-  ASSERT_NE(library.open_device(3), 0);
-  ASSERT_NE(library.open_device(1), 0);
-  uint8_t status = 0;
-  library.usr_read(3, status);
-  EXPECT_EQ(status & 0x01, 0x01);
-  library.usr_read(3, status);
-  EXPECT_EQ(status & 0x01, 0);
-  std::array<int32_t, 32> block{};
-  library.read_block(3, 0, 32, block.data());
-  EXPECT_EQ(testing::read_block_words(block.data()), exact);
-  EXPECT_EQ(block[2], 0x02 | 0x08 | 0x10);
-  EXPECT_EQ(block[30], 0x01 | 0x02 | 0x20);
-
-  library.read_block(1, 0, 32, block.data());
-  EXPECT_NE(testing::read_block_words(block.data()), exact);
-  EXPECT_EQ(meter.delivered(), 2);
 }
 
 }  // namespace

@@ -106,41 +106,5 @@ TEST_F(Kvwin32, ServesUnitsOneToFourWithLiveSampleSets) {
   EXPECT_EQ(block[3], -5);
 }
 
-TEST_F(Kvwin32, TheOtherFunctionsKeepTheirPerUnitState) {
-  ASSERT_NE(KV(KV_OpenDevice)(2), 0);
-  int32_t owned = -1;
-  EXPECT_NE(KV(KV_RequestOwnership)(2), 0);
-  EXPECT_EQ(KV(KV_RequestOwnership)(2), 0) << "already claimed";
-  KV(KV_QueryOwnership)(2, &owned);
-  EXPECT_EQ(owned, 1);
-  KV(KV_ReleaseOwnership)(2);
-  KV(KV_QueryOwnership)(2, &owned);
-  EXPECT_EQ(owned, 0);
-
-  int32_t cal[4] = {10, 20, 30, 40}, cal_back[4] = {};
-  EXPECT_NE(KV(KV_ProgramCalData)(2, 254, 4, cal), 0);
-  KV(KV_ReadCalData)(2, 254, 4, cal_back);
-  EXPECT_EQ(cal_back[3], 40) << "addresses wrap at 256";
-  int32_t identity = 0x4100, identity_back = 0, revision = 0;
-  KV(KV_ProgramModuleIdentity)(2, &identity);
-  KV(KV_Identify)(2, &identity_back);
-  EXPECT_EQ(identity_back, 0x4100);
-  KV(KV_GetBaseUnitRevisionLevel)(2, &revision);
-  EXPECT_EQ(revision, 0x0100);
-  int32_t words[2] = {7, 8}, word_back = 0;
-  KV(KV_WriteBlock)(2, 10, 2, words);
-  KV(KV_ReadWord)(2, 11, &word_back);
-  EXPECT_EQ(word_back, 8);
-  uint8_t config = 0x21, user = 0x0f;
-  KV(KV_USRConfig)(2, &config);
-  EXPECT_NE(KV(KV_USRWrite)(2, &user), 0);
-  int32_t lib_status = 0;
-  KV(KV_GetStatus)(2, &lib_status);
-  EXPECT_EQ(lib_status, 0x01 | (0x21 << 8));
-  EXPECT_EQ(KV(KV_GetStatus)(2, nullptr), 0);
-  KV(KV_CloseDevice)(2);
-  EXPECT_EQ(KV(KV_Identify)(2, &identity_back), 0);
-}
-
 }  // namespace
 }  // namespace zetra::standins

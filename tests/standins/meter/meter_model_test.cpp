@@ -1,4 +1,4 @@
-// Tests of the simulated meter's signal and of scripted playback.
+// Tests of the simulated meter's signal.
 #include "standins/meter/meter_model.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 
-#include "standins/meter/scripted_meter.h"
 #include "standins/meter/word_codec.h"
 
 namespace zetra::standins {
@@ -107,26 +106,6 @@ TEST(MeterModel, OneLongIntervalRunsEveryEventInIt) {
   EXPECT_DOUBLE_EQ(model.time_s(), 1800.0);
   EXPECT_GE(model.steps_taken(), 23);
   EXPECT_GE(model.excursions_started(), 1);
-}
-
-TEST(ScriptedMeter, PlaysInOrderThenRepeatsTheLastReadySet) {
-  ScriptedMeter meter;
-  EXPECT_EQ(meter.next(0.5), SampleWords{});  // empty script: zero words, lead 0
-  const SampleWords a = make_words(valid_word(kMaxData), invalid_word(kMaxData), valid_word(1),
-                                   valid_word(0), true, false);
-  const SampleWords b = make_words(valid_word(7), valid_word(8), valid_word(9), valid_word(10));
-  meter.push(a);
-  meter.push_busy();
-  meter.push(b);
-  EXPECT_EQ(meter.remaining(), 3u);
-  EXPECT_EQ(meter.next(0.5), a);
-  EXPECT_TRUE(meter.next(0.5).busy);
-  EXPECT_EQ(meter.next(0.5), b);
-  EXPECT_EQ(meter.next(0.5), b);
-  EXPECT_EQ(meter.delivered(), 5);
-  EXPECT_DOUBLE_EQ(meter.elapsed_total_s(), 2.5);
-  EXPECT_EQ(a.channel[0].current.data, (1u << 29) - 1);
-  EXPECT_FALSE(a.channel[0].temperature.lead);
 }
 
 }  // namespace
