@@ -38,7 +38,10 @@ class DriverTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    for (int port = 0; port < bus_->port_count(); ++port)
+      if (bus_->present(port)) bus_->unplug(port);
     bus_.reset();
+    emu::unload_driver(driver_);
     EXPECT_EQ(joined(emu::violations()), "");
   }
 
