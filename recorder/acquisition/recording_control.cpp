@@ -34,7 +34,7 @@ void RecordingControl::bind() {
 
 void RecordingControl::set_file_and_edit_controls(bool enabled) {
   for (const char* name : kLockedWhileRecording) {
-    if (context_.window.has(name)) context_.window[name].enabled = enabled;
+    context_.window[name].enabled = enabled;
   }
   context_.window["cmarker"].enabled = !enabled;
 }
@@ -56,7 +56,7 @@ void RecordingControl::start_recording() {
   window["conoff"].enabled = false;
   window["cre"].enabled = true;
   set_file_and_edit_controls(false);
-  if (window.has("p1")) window["p1"].pointer = Pointer::Default;
+  window["p1"].pointer = Pointer::Default;
   follow_newest();
 }
 
@@ -66,7 +66,7 @@ void RecordingControl::stop_recording() {
   window["conoff"].enabled = true;
   window["cre"].enabled = false;
   set_file_and_edit_controls(true);
-  if (window.has("p1")) window["p1"].pointer = Pointer::Cross;
+  window["p1"].pointer = Pointer::Cross;
   window["Timer2"].enabled = false;
   Procedures::call(context_.procedures.nhs1_set);
 }
@@ -77,7 +77,7 @@ void RecordingControl::enter_exam_mode() {
   window["cre"].caption = "norm";
   window["crec"].enabled = false;
   window["Timer2"].enabled = false;
-  if (window.has("p1")) window["p1"].pointer = Pointer::Cross;
+  window["p1"].pointer = Pointer::Cross;
   Procedures::call(context_.procedures.nhs1_set);
 }
 
@@ -85,7 +85,7 @@ void RecordingControl::leave_exam_mode() {
   WindowModel& window = context_.window;
   window["cre"].caption = "exam";
   window["crec"].enabled = true;
-  if (window.has("p1")) window["p1"].pointer = Pointer::Default;
+  window["p1"].pointer = Pointer::Default;
   follow_newest();
 }
 

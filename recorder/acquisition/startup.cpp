@@ -30,11 +30,9 @@ void set_scale_defaults(RecorderState& s, WindowModel& window) {
   s.span2 = 5000;
   s.tspan1 = s.tspan2 = 100;
   s.offset1 = 200;
-  if (window.has("nvs1")) {
-    s.vs1_busy = 1;  // a programmatic move posts no scroll request
-    window.scroll("nvs1", -10);
-    s.vs1_busy = 0;
-  }
+  s.vs1_busy = 1;  // a programmatic move posts no scroll request
+  window.scroll("nvs1", -10);
+  s.vs1_busy = 0;
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ void Recorder::install_procedures() {
   procedures_.clsp1 = [this] {
     state_.clear();
     state_.shown_count = state_.view_start = state_.pen_x = 1;
-    if (window_.has("nt1")) window_["nt1"].caption = "Notes:";
+    window_["nt1"].caption = "Notes:";
   };
 }
 
