@@ -50,24 +50,24 @@ void RecordingControl::follow_newest() {
   context_.window["Timer2"].enabled = true;
 }
 
-void RecordingControl::start_recording() {
+// Captions, locks and the chart pointer of the Recording state (on) or the Connected state.
+void RecordingControl::show_recording(bool on) {
   WindowModel& window = context_.window;
-  window["crec"].caption = "Stop";
-  window["conoff"].enabled = false;
-  window["cre"].enabled = true;
-  set_file_and_edit_controls(false);
-  window["p1"].pointer = Pointer::Default;
+  window["crec"].caption = on ? "Stop" : "Rec";
+  window["conoff"].enabled = !on;
+  window["cre"].enabled = on;
+  set_file_and_edit_controls(!on);
+  window["p1"].pointer = on ? Pointer::Default : Pointer::Cross;
+}
+
+void RecordingControl::start_recording() {
+  show_recording(true);
   follow_newest();
 }
 
 void RecordingControl::stop_recording() {
-  WindowModel& window = context_.window;
-  window["crec"].caption = "Rec";
-  window["conoff"].enabled = true;
-  window["cre"].enabled = false;
-  set_file_and_edit_controls(true);
-  window["p1"].pointer = Pointer::Cross;
-  window["Timer2"].enabled = false;
+  show_recording(false);
+  context_.window["Timer2"].enabled = false;
   Procedures::call(context_.procedures.nhs1_set);
 }
 

@@ -17,6 +17,7 @@ class RecordingControl {
   void enter_exam_mode();
   void leave_exam_mode();
   void follow_newest();
+  void show_recording(bool on);
   void set_file_and_edit_controls(bool enabled);
 
   RecorderContext& context_;
