@@ -1,6 +1,7 @@
 // Modal questions to the user. The logic asks through this interface and never opens a window itself.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zetra::platform {
@@ -18,6 +19,18 @@ class Dialogs {
   // Returns the text typed; an empty string when the user cancelled or typed nothing.
   virtual std::string input_box(const std::string& prompt, const std::string& title,
                                 const std::string& default_text) = 0;
+
+  // File dialogs. `filter` lists label|pattern pairs ("Zetra Files(*.ztr)|*.ztr|All Files(*.*)|*.*");
+  // a name without an extension gets `default_extension`. Empty when cancelled.
+  virtual std::string open_file(const std::string& title, const std::string& filter,
+                                const std::string& default_extension,
+                                const std::string& initial_name) = 0;
+  virtual std::string save_file(const std::string& title, const std::string& filter,
+                                const std::string& default_extension,
+                                const std::string& initial_name) = 0;
+
+  // Colour picker on colours packed as blue x 65536 + green x 256 + red. False when cancelled.
+  virtual bool choose_colour(uint32_t start, uint32_t& chosen) = 0;
 };
 
 }  // namespace zetra::platform

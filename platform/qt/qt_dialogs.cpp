@@ -1,8 +1,11 @@
 // Maps the interface's icons, button sets and answers onto Qt's standard dialogs.
 #include "platform/qt/qt_dialogs.h"
 
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStringList>
 
 namespace zetra::platform {
 namespace {
@@ -38,7 +41,56 @@ MessageAnswer answer(int button) {
   }
 }
 
+// "Label|pattern|Label|pattern" becomes Qt's "Label (pattern);;Label (pattern)".
+QString qt_filter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    entries << parts[i] + " (" + parts[i + 1] + ")";
+  }
+  return entries.join(";;");
+}
+
+std::string file_dialog(QWidget* parent, QFileDialog::AcceptMode mode, const std::string& title,
+                        const std::string& filter, const std::string& default_extension,
+                        const std::string& initial_name) {
+  QFileDialog dialog(parent, QString::fromStdString(title));
+  dialog.setAcceptMode(mode);
+  // New picks the name of a file still to be written through an open dialog, so any name goes.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(qt_filter(filter));
+  dialog.setDefaultSuffix(QString::fromStdString(default_extension));
+  if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front().toStdString();
+}
+
+QColor qt_colour(uint32_t packed) {
+  return QColor(int(packed & 0xFF), int((packed >> 8) & 0xFF), int((packed >> 16) & 0xFF));
+}
+
 }  // namespace
+
+std::string QtDialogs::open_file(const std::string& title, const std::string& filter,
+                                 const std::string& default_extension,
+                                 const std::string& initial_name) {
+  return file_dialog(parent_, QFileDialog::AcceptOpen, title, filter, default_extension,
+                     initial_name);
+}
+
+std::string QtDialogs::save_file(const std::string& title, const std::string& filter,
+                                 const std::string& default_extension,
+                                 const std::string& initial_name) {
+  return file_dialog(parent_, QFileDialog::AcceptSave, title, filter, default_extension,
+                     initial_name);
+}
+
+bool QtDialogs::choose_colour(uint32_t start, uint32_t& chosen) {
+  const QColor colour = QColorDialog::getColor(qt_colour(start), parent_);
+  if (!colour.isValid()) return false;
+  chosen = uint32_t(colour.blue()) << 16 | uint32_t(colour.green()) << 8 | uint32_t(colour.red());
+  return true;
+}
 
 MessageAnswer QtDialogs::message_box(const std::string& text, const std::string& title,
                                      MessageIcon icon, MessageButtons buttons) {

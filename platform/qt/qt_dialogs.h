@@ -1,4 +1,4 @@
-// Message and input boxes on QMessageBox and QInputDialog, with the titles and texts given.
+// Message, input, file and colour dialogs on Qt's standard dialogs, with the titles and texts given.
 #pragma once
 
 #include <QPointer>
@@ -17,6 +17,13 @@ class QtDialogs final : public Dialogs {
                             MessageButtons buttons) override;
   std::string input_box(const std::string& prompt, const std::string& title,
                         const std::string& default_text) override;
+  std::string open_file(const std::string& title, const std::string& filter,
+                        const std::string& default_extension,
+                        const std::string& initial_name) override;
+  std::string save_file(const std::string& title, const std::string& filter,
+                        const std::string& default_extension,
+                        const std::string& initial_name) override;
+  bool choose_colour(uint32_t start, uint32_t& chosen) override;
 
  private:
   QPointer<QWidget> parent_;

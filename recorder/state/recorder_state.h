@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "recorder/state/recording_store.h"
 
@@ -59,6 +60,36 @@ struct ChartView {
   int16_t vs2_busy = 0, vs2_request = 0, vs22_busy = 0, vs22_request = 0;
 };
 
+// Pen memory and colours of the chart drawing.
+struct ChartDrawing {
+  float last_x1 = 0, last_v1 = 0, last_t1 = 0;  // CH1: x, value y, temperature y last plotted
+  float last_x2 = 0, last_v2 = 0, last_t2 = 0;  // CH2; last_x2 always equals last_x1
+  int16_t drawing = 0;  // 1 while r_line or r_linef runs: the live plotter skips its tick
+  // Colours packed as blue x 65536 + green x 256 + red, held as floats.
+  float color_back = 12648447, color_grid = 0;
+  float color_cur1 = 16711680, color_cur2 = 65280;
+  float color_temp1 = 255, color_temp2 = 16711935;
+  // Window position and size, twips, when last neither minimised nor maximised.
+  float win_top = 0, win_left = 0, win_height = 0, win_width = 0;
+};
+
+// The mouse selection on the chart and the measurements over it.
+struct Selection {
+  float sel_start = 0;  // chart x where the button went down
+  float sel_end = 0;    // chart x of the moving edge
+  float sel_scan = 0;   // running position of a measurement scan
+  float mouse_down = 0;  // 1.0 from an accepted press to the next accepted release
+  float meas1 = 0, meas2 = 0;  // working values of the measurement scans
+  std::string readout;         // text of the last readout
+  float int_base1 = 0, int_base2 = 0;  // integral base lines, pA
+};
+
+// The internal copy buffer of Copy, Cut and Paste; indices 1..clip_count are used.
+struct CopyBuffer {
+  std::vector<float> clip_cur1, clip_cur2, clip_temp1, clip_temp2;
+  float clip_count = 0;
+};
+
 struct FileState {
   std::string app_path;        // folder the program runs from
   std::string help_file;       // app_path + "zetrat.hlp"
@@ -71,6 +102,9 @@ struct RecorderState : RecordingStore,
                        LiveValues,
                        ConditioningSettings,
                        ChartView,
+                       ChartDrawing,
+                       Selection,
+                       CopyBuffer,
                        FileState {
   int16_t marker_pending = 0;  // 1: the next successful tick puts a marker into CH1
   float delay_i = 0;           // scratch counter of the busy-wait loops, no meaning between uses

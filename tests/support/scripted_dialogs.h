@@ -24,8 +24,11 @@ class ScriptedDialogs final : public platform::Dialogs {
   // Answers are used in order; an empty queue answers OK / Cancel / an empty text.
   std::deque<platform::MessageAnswer> message_answers;
   std::deque<std::string> input_answers;
+  std::deque<std::string> file_answers;  // for open and save dialogs alike
+  std::deque<uint32_t> colour_answers;   // an empty queue cancels
   std::vector<AskedMessage> messages;
   std::vector<AskedInput> inputs;
+  std::vector<AskedInput> files;  // prompt holds "open" or "save", default_text the initial name
 
   platform::MessageAnswer message_box(const std::string& text, const std::string& title,
                                       platform::MessageIcon icon,
@@ -46,6 +49,34 @@ class ScriptedDialogs final : public platform::Dialogs {
     if (input_answers.empty()) return {};
     std::string answer = input_answers.front();
     input_answers.pop_front();
+    return answer;
+  }
+
+  std::string open_file(const std::string& title, const std::string& /*filter*/,
+                        const std::string& /*default_extension*/,
+                        const std::string& initial_name) override {
+    return next_file("open", title, initial_name);
+  }
+
+  std::string save_file(const std::string& title, const std::string& /*filter*/,
+                        const std::string& /*default_extension*/,
+                        const std::string& initial_name) override {
+    return next_file("save", title, initial_name);
+  }
+
+  bool choose_colour(uint32_t /*start*/, uint32_t& chosen) override {
+    if (colour_answers.empty()) return false;
+    chosen = colour_answers.front();
+    colour_answers.pop_front();
+    return true;
+  }
+
+ private:
+  std::string next_file(const char* kind, const std::string& title, const std::string& initial) {
+    files.push_back({kind, title, initial});
+    if (file_answers.empty()) return {};
+    std::string answer = file_answers.front();
+    file_answers.pop_front();
     return answer;
   }
 };
