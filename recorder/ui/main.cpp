@@ -1,6 +1,7 @@
 // zetra: the recorder program. Puts the platform together, starts the recorder and shows its window.
 #include <QApplication>
 
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_device_library.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_serial_port.h"
@@ -14,7 +15,8 @@ int main(int argc, char* argv[]) {
   zetra::platform::QtDeviceLibrary device_library;
   zetra::platform::QtDialogs dialogs;
   zetra::platform::ThreadPause pause;
-  zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause,
+  zetra::platform::QtClipboard clipboard;
+  zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
                                            QCoreApplication::applicationDirPath().toStdString()});
   recorder.start();
   zetra::ui::MainWindow window(recorder);

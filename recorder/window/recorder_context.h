@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/clipboard.h"
 #include "platform/device_library.h"
 #include "platform/dialogs.h"
 #include "platform/pause.h"
@@ -20,6 +21,7 @@ struct Platform {
   platform::DeviceLibrary& device_library;
   platform::Dialogs& dialogs;
   platform::Pause& pause;
+  platform::Clipboard& clipboard;
   std::string program_folder;
 };
 

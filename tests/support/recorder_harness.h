@@ -10,6 +10,7 @@
 #include "standins/meter/scripted_meter.h"
 #include "standins/serial_line/fake_serial_port.h"
 #include "tests/support/counting_pause.h"
+#include "tests/support/memory_clipboard.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace zetra::testing {
@@ -36,7 +37,7 @@ class RecorderHarness {
 
   RecorderState& state() { return recorder.state(); }
   WindowModel& window() { return recorder.window(); }
-  Platform platform() { return Platform{serial, library, dialogs, pause, "/opt/zetra"}; }
+  Platform platform() { return Platform{serial, library, dialogs, pause, clipboard, "/opt/zetra"}; }
 
   // The device-library calls so far, loading left out: "KV_OpenDevice(1) KV_USRConfig(1, 0)".
   std::string library_calls() const {
@@ -54,6 +55,7 @@ class RecorderHarness {
   standins::BaseUnitLibrary library;
   ScriptedDialogs dialogs;
   CountingPause pause;
+  MemoryClipboard clipboard;
 
  private:
   std::unique_ptr<Recorder> owned_ = std::make_unique<Recorder>(platform());

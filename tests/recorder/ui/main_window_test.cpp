@@ -19,6 +19,7 @@
 #include <string>
 
 #include "tests/support/counting_pause.h"
+#include "tests/support/memory_clipboard.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace zetra::ui {
@@ -64,7 +65,7 @@ class SteadyLibrary final : public platform::DeviceLibrary {
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest()
-      : recorder(Platform{port, library, dialogs, pause, folder.path().toStdString()}) {
+      : recorder(Platform{port, library, dialogs, pause, clipboard, folder.path().toStdString()}) {
     recorder.start();
     window = std::make_unique<MainWindow>(recorder);
     window->show();
@@ -84,6 +85,7 @@ class MainWindowTest : public ::testing::Test {
   SteadyLibrary library;
   testing::ScriptedDialogs dialogs;
   testing::CountingPause pause;
+  testing::MemoryClipboard clipboard;
   Recorder recorder;
   std::unique_ptr<MainWindow> window;
 };
