@@ -18,6 +18,8 @@ struct Procedures {
   Procedure zetraopen;  // read the settings file
   Procedure zetrasave;  // write the settings file
   Procedure save_recording;  // the Save command
+  Procedure form_resize;     // lay the window out again at its present size, then redraw
+  Procedure end_program;     // close the main window for good (the exit question is answered)
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();
