@@ -8,7 +8,9 @@
 #include "platform/device_library.h"
 #include "platform/dialogs.h"
 #include "platform/pause.h"
+#include "platform/printer.h"
 #include "platform/serial_port.h"
+#include "platform/window_frame.h"
 #include "recorder/state/recorder_state.h"
 #include "recorder/window/procedures.h"
 #include "recorder/window/window_model.h"
@@ -23,6 +25,8 @@ struct Platform {
   platform::Pause& pause;
   platform::Clipboard& clipboard;
   std::string program_folder;
+  platform::Printer* printer = nullptr;    // none: printing reports that no printer is usable
+  platform::WindowFrame* frame = nullptr;  // none: no geometry to keep, exit ends nothing
 };
 
 struct RecorderContext {

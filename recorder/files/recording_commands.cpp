@@ -1,0 +1,179 @@
+#include "recorder/files/recording_commands.h"
+
+#include "recorder/files/scale_controls.h"
+#include "recorder/files/text_encoding.h"
+
+namespace zetra::files {
+
+using platform::MessageButtons;
+using platform::MessageIcon;
+
+RecordingHeader header_from(const RecorderState& s, const WindowModel& window) {
+  RecordingHeader h;
+  h.rec_capacity = s.rec_capacity;
+  h.rec_next = s.rec_next;
+  h.shown_count = s.shown_count;
+  h.view_start = s.view_start;
+  h.view_width = s.view_width;
+  h.span1 = s.span1;
+  h.span2 = s.span2;
+  h.offset1 = s.offset1;
+  h.offset2 = s.offset2;
+  h.sample_interval = s.sample_interval;
+  h.pa_per_nm1 = s.pa_per_nm1;
+  h.pa_per_nm2 = s.pa_per_nm2;
+  h.tspan1 = s.tspan1;
+  h.tspan2 = s.tspan2;
+  h.tbase1 = s.tbase1;
+  h.tbase2 = s.tbase2;
+  h.color_cur1 = s.color_cur1;
+  h.color_cur2 = s.color_cur2;
+  h.color_temp1 = s.color_temp1;
+  h.color_temp2 = s.color_temp2;
+  h.tc_start1 = s.tc_start1;
+  h.tc_start2 = s.tc_start2;
+  h.tc_factor1 = s.tc_factor1;
+  h.tc_factor2 = s.tc_factor2;
+  h.tc_off = window["ptcmf"].checked ? 1 : 0;
+  return h;
+}
+
+void RecordingCommands::bind() {
+  WindowModel& window = context_.window;
+  window.on("pnew", [this] { new_file(); });
+  window.on("popen", [this] { open(); });
+  window.on("copen", [this] { open(); });
+  window.on("psave", [this] { save(); });
+  window.on("csave", [this] { save(); });
+  window.on("psaveas", [this] { save_as(); });
+  context_.procedures.save_recording = [this] { save(); };
+}
+
+void RecordingCommands::busy() {
+  context_.window.screen_pointer = Pointer::Busy;
+  context_.window["p1"].pointer = Pointer::Busy;
+}
+
+void RecordingCommands::idle() {
+  context_.window.screen_pointer = Pointer::Default;
+  context_.window["p1"].pointer = Pointer::Cross;
+}
+
+void RecordingCommands::set_caption() {
+  RecorderState& s = context_.state;
+  s.window_caption = "ZetraII [ " + s.file_name + " ]";
+}
+
+void RecordingCommands::new_file() {
+  RecorderState& s = context_.state;
+  const std::string name = context_.platform.dialogs.open_file(
+      "Open a new file and delete all the data !", kZtrFilter, "ztr", s.file_name);
+  if (name.empty()) return;
+  s.file_name = name;
+  Procedures::call(context_.procedures.clsp1);
+  Procedures::call(context_.procedures.r_line);
+  set_caption();
+}
+
+bool RecordingCommands::save() {
+  const RecorderState& s = context_.state;
+  if (!(s.rec_next > 2)) return true;  // fewer than two samples: nothing to save
+  busy();
+  const bool ok = s.file_name.empty() || write(s.file_name);
+  idle();
+  return ok;
+}
+
+void RecordingCommands::save_as() {
+  RecorderState& s = context_.state;
+  const std::string name =
+      context_.platform.dialogs.save_file("Save a file as", kZtrFilter, "ztr", s.file_name);
+  if (!(s.rec_next > 1) || name.empty()) return;
+  busy();
+  if (write(name)) s.file_name = name;  // a failed write leaves the current name as it was
+  set_caption();
+  idle();
+}
+
+bool RecordingCommands::write(const std::string& path) {
+  const RecorderState& s = context_.state;
+  const TraceView traces{s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(),
+                         s.rec_temp2.data(), s.rec_cur1.size()};
+  const std::string notes = to_windows1252(context_.window["nt1"].caption);
+  const std::string error =
+      write_recording(path, header_from(s, context_.window), notes, traces, faults);
+  if (!error.empty()) {
+    context_.platform.dialogs.message_box("Cannot save " + path + ": " + error + ".", "Save",
+                                          MessageIcon::Exclamation, MessageButtons::Ok);
+    return false;
+  }
+  set_caption();
+  return true;
+}
+
+void RecordingCommands::open() {
+  const std::string name = context_.platform.dialogs.open_file("Open a file", kZtrFilter, "ztr", "");
+  busy();
+  if (!name.empty()) open_path(name);
+  idle();
+}
+
+bool RecordingCommands::open_path(const std::string& path) {
+  LoadedRecording loaded;
+  std::string error;
+  if (!read_recording(path, loaded, error)) {
+    context_.platform.dialogs.message_box("Cannot open " + path + ": " + error + ".",
+                                          "Open a file", MessageIcon::Exclamation,
+                                          MessageButtons::Ok);
+    return false;
+  }
+  context_.state.file_name = path;
+  context_.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
+  apply(loaded);
+  sync_scale_controls(context_);
+  set_up_horizontal_bar(context_);
+  Procedures::call(context_.procedures.r_line);
+  set_caption();
+  return true;
+}
+
+void RecordingCommands::apply(LoadedRecording& loaded) {
+  RecorderState& s = context_.state;
+  const RecordingHeader& h = loaded.header;
+  s.rec_cur1 = std::move(loaded.cur1);
+  s.rec_cur2 = std::move(loaded.cur2);
+  s.rec_temp1 = std::move(loaded.temp1);
+  s.rec_temp2 = std::move(loaded.temp2);
+  s.rec_capacity = h.rec_capacity;
+  s.rec_next = h.rec_next;
+  s.shown_count = h.shown_count;
+  s.view_start = h.view_start;
+  s.view_width = h.view_width;
+  s.span1 = h.span1;
+  s.span2 = h.span2;
+  s.offset1 = h.offset1;
+  s.offset2 = h.offset2;
+  s.sample_interval = h.sample_interval;
+  s.pa_per_nm1 = h.pa_per_nm1;
+  s.pa_per_nm2 = h.pa_per_nm2;
+  s.tspan1 = h.tspan1;
+  s.tspan2 = h.tspan2;
+  s.tbase1 = h.tbase1;
+  s.tbase2 = h.tbase2;
+  s.color_cur1 = h.color_cur1;
+  s.color_cur2 = h.color_cur2;
+  s.color_temp1 = h.color_temp1;
+  s.color_temp2 = h.color_temp2;
+  s.tc_start1 = h.tc_start1;
+  s.tc_start2 = h.tc_start2;
+  s.tc_factor1 = h.tc_factor1;
+  s.tc_factor2 = h.tc_factor2;
+  context_.window["nt1"].caption = from_windows1252(loaded.notes);
+  const bool tc_on = h.tc_off != 1;
+  s.tc_on = tc_on;
+  context_.window.check(tc_on ? "ptcmo" : "ptcmf");
+  context_.window["t5"].visible = tc_on;
+  context_.window["t52"].visible = tc_on;
+}
+
+}  // namespace zetra::files

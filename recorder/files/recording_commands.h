@@ -1,0 +1,46 @@
+// File menu commands on recordings: New, Open, Save and Save as (and the buttons copen, csave),
+// the window caption and the busy pointers around them.
+#pragma once
+
+#include <string>
+
+#include "recorder/files/recording_file.h"
+#include "recorder/window/recorder_context.h"
+
+namespace zetra::files {
+
+inline constexpr const char* kZtrFilter = "Zetra Files(*.ztr)|*.ztr|All Files(*.*)|*.*";
+
+class RecordingCommands {
+ public:
+  explicit RecordingCommands(RecorderContext& context) : context_(context) {}
+
+  void bind();
+
+  void new_file();
+  void open();
+  // Save: false only when a write was attempted and failed (the user has been told why).
+  bool save();
+  void save_as();
+
+  // Reads `path` into the recorder and brings every control in line; on failure tells the user
+  // and leaves the recorder as it was.
+  bool open_path(const std::string& path);
+
+  // Test seam: the next writes fail at this step.
+  FaultPlan* faults = nullptr;
+
+ private:
+  bool write(const std::string& path);
+  void apply(LoadedRecording& loaded);
+  void set_caption();
+  void busy();
+  void idle();
+
+  RecorderContext& context_;
+};
+
+// The settings block of a recording file from the recorder's fields and controls.
+RecordingHeader header_from(const RecorderState& state, const WindowModel& window);
+
+}  // namespace zetra::files

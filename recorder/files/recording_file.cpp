@@ -1,0 +1,215 @@
+#include "recorder/files/recording_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "recorder/files/little_endian.h"
+#include "recorder/numbers/number_format.h"
+
+namespace zetra::files {
+namespace {
+
+constexpr std::array<float, 6> kMemorySizes = {100000, 200000, 500000, 1000000, 2000000, 5000000};
+
+void put_block(uint8_t* at, const float* trace, size_t size, size_t first) {
+  put_f32(at, 0.0f);  // slot 0 is never used
+  for (size_t j = 1; j <= kSamplesPerRecord; ++j) {
+    const size_t i = first + j;
+    put_f32(at + 4 * j, i < size ? trace[i] : 0.0f);
+  }
+}
+
+void get_block(const uint8_t* at, float* trace, size_t size, size_t first) {
+  const size_t last = std::min(first + kSamplesPerRecord, size - 1);
+  for (size_t i = first + 1; i <= last; ++i) trace[i] = get_f32(at + 4 * (i - first));
+}
+
+bool positive(float v) { return std::isfinite(v) && v > 0; }
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+size_t record_count(float rec_next) {
+  if (!(rec_next > 0)) return 0;
+  return static_cast<size_t>(std::ceil(static_cast<double>(rec_next) / kSamplesPerRecord));
+}
+
+void encode_record(const RecordingHeader& h, const std::string& notes, const TraceView& t,
+                   size_t k, uint8_t* r) {
+  const float head[] = {h.rec_capacity, h.rec_next,  h.shown_count, h.view_start,
+                        h.view_width,   h.span1,     h.span2,       h.offset1,
+                        h.offset2,      h.sample_interval, h.pa_per_nm1, h.pa_per_nm2};
+  for (size_t i = 0; i < std::size(head); ++i) put_f32(r + 4 * i, head[i]);
+  const size_t first = (k - 1) * kSamplesPerRecord;
+  put_block(r + record_offset::kCur1, t.cur1, t.size, first);
+  put_block(r + record_offset::kCur2, t.cur2, t.size, first);
+  std::memset(r + record_offset::kNotes, ' ', kNotesBytes);
+  std::memcpy(r + record_offset::kNotes, notes.data(), std::min(notes.size(), kNotesBytes));
+  put_block(r + record_offset::kTemp1, t.temp1, t.size, first);
+  put_block(r + record_offset::kTemp2, t.temp2, t.size, first);
+  uint8_t* tail = r + record_offset::kTspan1;
+  put_i16(tail, h.tspan1);
+  put_i16(tail + 2, h.tspan2);
+  const float rest[] = {h.tbase1,    h.tbase2,    h.color_cur1, h.color_cur2, h.color_temp1,
+                        h.color_temp2, h.tc_start1, h.tc_start2, h.tc_factor1, h.tc_factor2};
+  for (size_t i = 0; i < std::size(rest); ++i) put_f32(tail + 4 + 4 * i, rest[i]);
+  put_i16(r + record_offset::kTcOff, h.tc_off);
+}
+
+RecordingHeader decode_header(const uint8_t* r) {
+  RecordingHeader h;
+  float* head[] = {&h.rec_capacity, &h.rec_next,  &h.shown_count, &h.view_start,
+                   &h.view_width,   &h.span1,     &h.span2,       &h.offset1,
+                   &h.offset2,      &h.sample_interval, &h.pa_per_nm1, &h.pa_per_nm2};
+  for (size_t i = 0; i < std::size(head); ++i) *head[i] = get_f32(r + 4 * i);
+  const uint8_t* tail = r + record_offset::kTspan1;
+  h.tspan1 = get_i16(tail);
+  h.tspan2 = get_i16(tail + 2);
+  float* rest[] = {&h.tbase1,    &h.tbase2,    &h.color_cur1, &h.color_cur2, &h.color_temp1,
+                   &h.color_temp2, &h.tc_start1, &h.tc_start2, &h.tc_factor1, &h.tc_factor2};
+  for (size_t i = 0; i < std::size(rest); ++i) *rest[i] = get_f32(tail + 4 + 4 * i);
+  h.tc_off = get_i16(r + record_offset::kTcOff);
+  return h;
+}
+
+std::string decode_notes(const uint8_t* r) {
+  return std::string(reinterpret_cast<const char*>(r + record_offset::kNotes), kNotesBytes);
+}
+
+std::string header_problem(const RecordingHeader& h, bool counter_only) {
+  if (std::find(kMemorySizes.begin(), kMemorySizes.end(), h.rec_capacity) == kMemorySizes.end()) {
+    return "the memory size " + numbers::format_shortest(h.rec_capacity) +
+           " is not one of the recorder's";
+  }
+  if (!std::isfinite(h.rec_next) || h.rec_next < 1 || h.rec_next > h.rec_capacity) {
+    return "the sample counter " + numbers::format_shortest(h.rec_next) +
+           " lies outside the memory";
+  }
+  if (counter_only) return {};
+  if (!positive(h.sample_interval)) return "the sample interval is not a positive number";
+  if (!positive(h.view_width)) return "the chart width is not a positive number";
+  if (!positive(h.span1) || !positive(h.span2)) return "a value span is not a positive number";
+  if (h.tspan1 <= 0 || h.tspan2 <= 0) return "a temperature span is not a positive number";
+  const float fields[] = {h.shown_count, h.view_start, h.offset1,    h.offset2,    h.pa_per_nm1,
+                          h.pa_per_nm2,  h.tbase1,     h.tbase2,     h.color_cur1, h.color_cur2,
+                          h.color_temp1, h.color_temp2, h.tc_start1, h.tc_start2,  h.tc_factor1,
+                          h.tc_factor2};
+  for (float f : fields) {
+    if (!std::isfinite(f)) return "a setting is not a finite number";
+  }
+  return {};
+}
+
+std::string write_recording(const std::string& path, const RecordingHeader& header,
+                            const std::string& notes, const TraceView& traces, FaultPlan* faults) {
+  AtomicFile file(path, faults);
+  const size_t count = record_count(header.rec_next);
+  std::vector<uint8_t> record(kRecordBytes);
+  bool ok = file.open();
+  for (size_t k = 1; ok && k <= count; ++k) {
+    encode_record(header, notes, traces, k, record.data());
+    ok = file.write(record.data(), record.size());
+  }
+  ok = ok && file.carry_over_from(static_cast<uint64_t>(count) * kRecordBytes) && file.commit();
+  return ok ? std::string() : file.error();
+}
+
+namespace {
+
+// Reads the next `size` bytes into `to`; false when they are not there.
+using Reader = std::function<bool(uint8_t* to, size_t size)>;
+
+std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& out) {
+  if (file_size < kRecordBytes) {
+    return "the file is shorter than one record (" + std::to_string(file_size) + " bytes)";
+  }
+  std::vector<uint8_t> record(kRecordBytes);
+  if (!read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
+  RecordingHeader first = decode_header(record.data());
+  if (std::isfinite(first.rec_next)) {
+    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
+  }
+  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
+  const size_t count = record_count(first.rec_next);
+  if (file_size < count * kRecordBytes) {
+    return "the file holds " + std::to_string(file_size / kRecordBytes) +
+           " whole records, but its sample counter needs " + std::to_string(count);
+  }
+  const auto size = static_cast<size_t>(first.rec_capacity) + 1;
+  try {
+    out.cur1.reset(size);
+    out.cur2.reset(size);
+    out.temp1.reset(size);
+    out.temp2.reset(size);
+  } catch (const std::bad_alloc&) {
+    return "there is not enough memory for its recording";
+  }
+  for (size_t k = 1; k <= count; ++k) {
+    if (k > 1 && !read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
+    const size_t at = (k - 1) * kSamplesPerRecord;
+    get_block(record.data() + record_offset::kCur1, out.cur1.data(), size, at);
+    get_block(record.data() + record_offset::kCur2, out.cur2.data(), size, at);
+    get_block(record.data() + record_offset::kTemp1, out.temp1.data(), size, at);
+    get_block(record.data() + record_offset::kTemp2, out.temp2.data(), size, at);
+  }
+  // The settings come from the last record read; the counter from the first.
+  RecordingHeader h = decode_header(record.data());
+  h.rec_capacity = first.rec_capacity;
+  h.rec_next = first.rec_next;
+  if (std::string problem = header_problem(h); !problem.empty()) return problem;
+  h.shown_count = std::clamp(h.shown_count, 1.0f, h.rec_next);
+  h.view_start = std::clamp(h.view_start, 1.0f, h.rec_next);
+  out.header = h;
+  out.notes = decode_notes(record.data());
+  return {};
+}
+
+}  // namespace
+
+bool read_recording(const std::string& path, LoadedRecording& loaded, std::string& error) {
+  File f(std::fopen(path.c_str(), "rb"));
+  if (!f) {
+    error = errno == ENOENT ? "the file does not exist" : std::strerror(errno);
+    return false;
+  }
+  std::fseek(f.get(), 0, SEEK_END);
+  const long size = std::ftell(f.get());
+  std::fseek(f.get(), 0, SEEK_SET);
+  std::FILE* file = f.get();
+  const Reader reader = [file](uint8_t* to, size_t n) { return std::fread(to, 1, n, file) == n; };
+  LoadedRecording fresh;
+  error = load(reader, size < 0 ? 0 : static_cast<uint64_t>(size), fresh);
+  if (!error.empty()) return false;
+  loaded = std::move(fresh);
+  return true;
+}
+
+bool parse_recording(const uint8_t* data, size_t size, LoadedRecording& loaded,
+                     std::string& error) {
+  size_t at = 0;
+  const Reader reader = [&](uint8_t* to, size_t n) {
+    if (size - at < n) return false;
+    std::memcpy(to, data + at, n);
+    at += n;
+    return true;
+  };
+  LoadedRecording fresh;
+  error = load(reader, size, fresh);
+  if (!error.empty()) return false;
+  loaded = std::move(fresh);
+  return true;
+}
+
+}  // namespace zetra::files

@@ -1,0 +1,64 @@
+// A fresh folder under the system's temporary folder, removed with everything in it afterwards.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zetra::testing {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zetra-files-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  std::string path() const { return path_.string(); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::vector<uint8_t> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Independent little-endian readers, byte by byte.
+inline float float_at(const std::vector<uint8_t>& b, size_t at) {
+  const uint32_t u = b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+                     static_cast<uint32_t>(b.at(at + 3)) << 24;
+  float f;
+  std::memcpy(&f, &u, 4);
+  return f;
+}
+inline int16_t int16_at(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<int16_t>(b.at(at) | b.at(at + 1) << 8);
+}
+inline void put_float_at(std::vector<uint8_t>& b, size_t at, float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, 4);
+  for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<uint8_t>(u >> (8 * i));
+}
+
+}  // namespace zetra::testing
