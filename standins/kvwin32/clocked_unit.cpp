@@ -21,17 +21,39 @@ bool ClockedUnit::open() {
   return true;
 }
 
-void ClockedUnit::close() { open_ = false; }
-
-uint8_t ClockedUnit::status() {
-  if (read_once_ && clock_() - last_read_s_ < kConversionTimeS) return kStatusNotReady;
-  return unit_.status();
+void ClockedUnit::close() {
+  open_ = false;
 }
 
-int ClockedUnit::read_block(uint8_t address, uint8_t count, int32_t* words) {
+bool ClockedUnit::status(uint8_t& status) {
+  if (read_once_ && clock_() - last_read_s_ < kConversionTimeS) {
+    status = kStatusNotReady;
+  } else {
+    status = unit_.status();
+  }
+  return true;
+}
+
+bool ClockedUnit::configure(uint8_t config) {
+  unit_.configure(config);
+  return true;
+}
+
+bool ClockedUnit::write_word(uint8_t address, int32_t value) {
+  unit_.write_word(address, value);
+  return true;
+}
+
+bool ClockedUnit::read_word(uint8_t address, int32_t& value) {
+  value = unit_.read_word(address);
+  return true;
+}
+
+bool ClockedUnit::read_block(uint8_t address, uint8_t count, int32_t* words) {
   last_read_s_ = clock_();
   read_once_ = true;
-  return unit_.read_block(address, count, words);
+  unit_.read_block(address, count, words);
+  return true;
 }
 
 }  // namespace zetra::standins

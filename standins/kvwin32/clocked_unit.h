@@ -2,11 +2,11 @@
 // and a poll sooner than the meter's conversion time after a block read finds it busy.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 
 #include "standins/base_unit/simulated_base_unit.h"
+#include "standins/kvwin32/unit.h"
 #include "standins/meter/meter_model.h"
 
 namespace zetra::standins {
@@ -16,7 +16,7 @@ inline constexpr double kConversionTimeS = 0.1;
 // A long pause (device closed for an hour) advances the signal by at most this much.
 inline constexpr double kLongestStepS = 60.0;
 
-class ClockedUnit {
+class ClockedUnit final : public Unit {
  public:
   using Clock = std::function<double()>;  // monotonic seconds
 
@@ -24,22 +24,16 @@ class ClockedUnit {
   ClockedUnit(const ClockedUnit&) = delete;  // the meter holds a reference to clock_
   ClockedUnit& operator=(const ClockedUnit&) = delete;
 
-  bool open();
-  void close();
-  bool is_open() const { return open_; }
+  // Always there: open() always succeeds.
+  bool open() override;
+  void close() override;
+  bool is_open() const override { return open_; }
 
-  uint8_t status();
-  void configure(uint8_t config) { unit_.configure(config); }
-  uint8_t configuration() const { return unit_.configuration(); }
-  void write_word(uint8_t address, int32_t value) { unit_.write_word(address, value); }
-  int32_t read_word(uint8_t address) const { return unit_.read_word(address); }
-  int read_block(uint8_t address, uint8_t count, int32_t* words);
-
-  // What the otherwise unused library functions keep per unit.
-  bool owned = false;
-  uint8_t user_output = 0;
-  int32_t module_identity = 0;
-  std::array<int32_t, 256> calibration{};
+  bool status(uint8_t& status) override;
+  bool configure(uint8_t config) override;
+  bool write_word(uint8_t address, int32_t value) override;
+  bool read_word(uint8_t address, int32_t& value) override;
+  bool read_block(uint8_t address, uint8_t count, int32_t* words) override;
 
   const MeterModel& model() const { return meter_.model; }
 

@@ -1,29 +1,33 @@
-// The stand-in device library: the 18 C functions over four clocked simulated base units.
+// The stand-in device library: the 18 C functions over units 1..4. Which units they are depends on
+// the build (unit.h): clocked simulated units beside zetra, or units behind the kvusb driver.
 // The recorder calls it from one thread; the lock still keeps a second caller from corrupting it.
 #include "standins/kvwin32/kvwin32.h"
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <mutex>
 
-#include "standins/kvwin32/clocked_unit.h"
+#include "standins/kvwin32/unit.h"
 
 namespace {
 
-using zetra::standins::ClockedUnit;
+using zetra::standins::Unit;
 
-constexpr uint64_t kFirstSeed = 1;  // unit n's meter is seeded with kFirstSeed + n - 1
 constexpr int32_t kRevision = 0x0100;
 
-double steady_seconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+// One unit and what the functions the recorder does not call keep for it on the library's side.
+struct Slot {
+  std::unique_ptr<Unit> unit;
+  uint8_t configuration = 0;  // the configuration byte last written, for KV_GetStatus
+  bool owned = false;
+  uint8_t user_output = 0;
+  int32_t module_identity = 0;
+  std::array<int32_t, 256> calibration{};
+};
 
 struct Units {
-  std::mutex mutex;  // guards every unit
-  std::array<std::unique_ptr<ClockedUnit>, 4> unit;
+  std::mutex mutex;  // guards every slot, and each unit's exchanges
+  std::array<Slot, 4> slot;
 };
 
 // Built on first use, so nothing runs while the library is being loaded.
@@ -32,23 +36,26 @@ Units& units() {
   return all;
 }
 
-bool known(uint8_t device) { return device >= 1 && device <= 4; }
-
-ClockedUnit& unit_locked(Units& all, uint8_t device) {
-  auto& slot = all.unit[device - 1];
-  if (!slot) slot = std::make_unique<ClockedUnit>(kFirstSeed + device - 1, steady_seconds);
-  return *slot;
+bool known(uint8_t device) {
+  return device >= 1 && device <= 4;
 }
 
-// Runs `action` on an open unit under the lock; 0 for an unknown or closed unit.
+Slot& slot_locked(Units& all, uint8_t device) {
+  Slot& slot = all.slot[device - 1];
+  if (!slot.unit) slot.unit = zetra::standins::make_unit(device);
+  return slot;
+}
+
+// Runs `action` on an open unit's slot under the lock; 0 for an unknown or closed unit, else 1
+// when the action succeeds.
 template <typename Action>
 int32_t with_open_unit(uint8_t device, Action action) {
   if (!known(device)) return 0;
   Units& all = units();
   std::lock_guard lock(all.mutex);
-  ClockedUnit& unit = unit_locked(all, device);
-  if (!unit.is_open()) return 0;
-  return action(unit);
+  Slot& slot = slot_locked(all, device);
+  if (!slot.unit->is_open()) return 0;
+  return action(slot) ? 1 : 0;
 }
 
 }  // namespace
@@ -59,140 +66,131 @@ int32_t KV_OpenDevice(uint8_t device) {
   if (!known(device)) return 0;
   Units& all = units();
   std::lock_guard lock(all.mutex);
-  return unit_locked(all, device).open() ? 1 : 0;
+  return slot_locked(all, device).unit->open() ? 1 : 0;
 }
 
 int32_t KV_CloseDevice(uint8_t device) {
-  return with_open_unit(device, [](ClockedUnit& u) {
-    u.close();
-    return 1;
+  return with_open_unit(device, [](Slot& s) {
+    s.unit->close();
+    return true;
   });
 }
 
 int32_t KV_RequestOwnership(uint8_t device) {
-  return with_open_unit(device, [](ClockedUnit& u) {
-    if (u.owned) return 0;
-    u.owned = true;
-    return 1;
+  return with_open_unit(device, [](Slot& s) {
+    if (s.owned) return false;
+    s.owned = true;
+    return true;
   });
 }
 
 int32_t KV_ReleaseOwnership(uint8_t device) {
-  return with_open_unit(device, [](ClockedUnit& u) {
-    u.owned = false;
-    return 1;
+  return with_open_unit(device, [](Slot& s) {
+    s.owned = false;
+    return true;
   });
 }
 
 int32_t KV_QueryOwnership(uint8_t device, int32_t* owned) {
   if (!owned) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    *owned = u.owned ? 1 : 0;
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    *owned = s.owned ? 1 : 0;
+    return true;
   });
 }
 
 int32_t KV_WriteWord(uint8_t device, uint8_t address, int32_t* value) {
   if (!value) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    u.write_word(address, *value);
-    return 1;
-  });
+  return with_open_unit(device, [&](Slot& s) { return s.unit->write_word(address, *value); });
 }
 
 int32_t KV_WriteBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    for (int k = 0; k < count; ++k) u.write_word(static_cast<uint8_t>(address + k), words[k]);
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    for (int k = 0; k < count; ++k) {
+      if (!s.unit->write_word(static_cast<uint8_t>(address + k), words[k])) return false;
+    }
+    return true;
   });
 }
 
 int32_t KV_ReadWord(uint8_t device, uint8_t address, int32_t* value) {
   if (!value) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    *value = u.read_word(address);
-    return 1;
-  });
+  return with_open_unit(device, [&](Slot& s) { return s.unit->read_word(address, *value); });
 }
 
 int32_t KV_ReadBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    u.read_block(address, count, words);
-    return 1;
-  });
+  return with_open_unit(device, [&](Slot& s) { return s.unit->read_block(address, count, words); });
 }
 
 int32_t KV_GetStatus(uint8_t device, int32_t* status) {
   if (!status) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    *status = 0x01 | (u.owned ? 0x02 : 0) | (int32_t{u.configuration()} << 8);
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    *status = 0x01 | (s.owned ? 0x02 : 0) | (int32_t{s.configuration} << 8);
+    return true;
   });
 }
 
 int32_t KV_USRConfig(uint8_t device, uint8_t* config) {
   if (!config) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    u.configure(*config);
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    if (!s.unit->configure(*config)) return false;
+    s.configuration = *config;
+    return true;
   });
 }
 
 int32_t KV_USRWrite(uint8_t device, uint8_t* value) {
   if (!value) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    u.user_output = *value;
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    s.user_output = *value;
+    return true;
   });
 }
 
 int32_t KV_USRRead(uint8_t device, uint8_t* status) {
   if (!status) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    *status = u.status();
-    return 1;
-  });
+  return with_open_unit(device, [&](Slot& s) { return s.unit->status(*status); });
 }
 
 int32_t KV_GetBaseUnitRevisionLevel(uint8_t device, int32_t* revision) {
   if (!revision) return 0;
-  return with_open_unit(device, [&](ClockedUnit&) {
+  return with_open_unit(device, [&](Slot&) {
     *revision = kRevision;
-    return 1;
+    return true;
   });
 }
 
 int32_t KV_Identify(uint8_t device, int32_t* identity) {
   if (!identity) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    *identity = u.module_identity;
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    *identity = s.module_identity;
+    return true;
   });
 }
 
 int32_t KV_ProgramModuleIdentity(uint8_t device, int32_t* identity) {
   if (!identity) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    u.module_identity = *identity;
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    s.module_identity = *identity;
+    return true;
   });
 }
 
 int32_t KV_ReadCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    for (int k = 0; k < count; ++k) words[k] = u.calibration[(address + k) & 0xff];
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    for (int k = 0; k < count; ++k) words[k] = s.calibration[(address + k) & 0xff];
+    return true;
   });
 }
 
 int32_t KV_ProgramCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
-  return with_open_unit(device, [&](ClockedUnit& u) {
-    for (int k = 0; k < count; ++k) u.calibration[(address + k) & 0xff] = words[k];
-    return 1;
+  return with_open_unit(device, [&](Slot& s) {
+    for (int k = 0; k < count; ++k) s.calibration[(address + k) & 0xff] = words[k];
+    return true;
   });
 }
 

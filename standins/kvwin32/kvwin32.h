@@ -1,5 +1,6 @@
 /* The stand-in for the base unit's device library: the 18 functions the recorder declares, with
-   C linkage, serving units 1..4 from simulated base units whose meters run in real time.
+   C linkage, serving units 1..4. The shared library beside zetra serves them from simulated base
+   units whose meters run in real time; the driver-path build reaches them as the devices KVUSB-n.
    Every function takes the unit number first and returns nonzero on success, 0 on failure
    (unknown unit, unit not open, null pointer). Only the functions marked "used" are called by the
    recorder; the rest keep a little per-unit state so that they answer sensibly. */
@@ -18,7 +19,8 @@
 extern "C" {
 #endif
 
-/* used: opens unit 1..4; 0 for any other number. */
+/* used: opens unit 1..4; 0 for any other number, and through the driver also when KVUSB-n is
+   not there. */
 KV_API int32_t KV_OpenDevice(uint8_t device);
 /* used: closes the unit; a later call other than KV_OpenDevice fails. */
 KV_API int32_t KV_CloseDevice(uint8_t device);
@@ -37,7 +39,7 @@ KV_API int32_t KV_ReadWord(uint8_t device, uint8_t address, int32_t* value);
    0) and hands the sample set over. Word 0 = sequence number of the set, word 2 = lead bits,
    words 3..31 = data bits of weight 2^(31 - i), word 30 also carries the range bits. */
 KV_API int32_t KV_ReadBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words);
-/* *status: bit 0x01 open, 0x02 claimed, bits 8..15 the configuration byte. */
+/* *status: bit 0x01 open, 0x02 claimed, bits 8..15 the configuration byte last written. */
 KV_API int32_t KV_GetStatus(uint8_t device, int32_t* status);
 /* used: configuration byte of the user port (stored, no effect on the sample set). */
 KV_API int32_t KV_USRConfig(uint8_t device, uint8_t* config);
