@@ -1,5 +1,5 @@
-// The main window's frame as the logic sees it: position, size and state in twips, the screen
-// size, and ending the program.
+// The main window's frame as the logic sees it: position, size and state in twips, and the
+// screen it is on.
 #pragma once
 
 namespace zetra::platform {
@@ -16,8 +16,6 @@ class WindowFrame {
   virtual FrameGeometry screen() = 0;  // the available area of the screen the window is on
   virtual void place(const FrameGeometry& geometry) = 0;
   virtual void maximise() = 0;
-  // Closes the window without asking again; the program ends.
-  virtual void end_program() = 0;
 };
 
 }  // namespace zetra::platform

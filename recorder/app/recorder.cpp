@@ -5,6 +5,7 @@
 #include "recorder/acquisition/recording_control.h"
 #include "recorder/acquisition/signal_conditioning.h"
 #include "recorder/acquisition/startup.h"
+#include "recorder/files/files_subsystem.h"
 #include "recorder/window/control_set.h"
 
 namespace zetra {
@@ -15,11 +16,13 @@ Recorder::Recorder(Platform platform)
       link_(std::make_unique<InstrumentLink>(context_)),
       acquisition_(std::make_unique<AcquisitionTick>(context_)),
       conditioning_(std::make_unique<SignalConditioning>(context_)),
-      recording_control_(std::make_unique<RecordingControl>(context_)) {
+      recording_control_(std::make_unique<RecordingControl>(context_)),
+      files_(std::make_unique<files::FilesSubsystem>(context_)) {
   add_control_set(window_);
   link_->bind();
   conditioning_->bind();
   recording_control_->bind();
+  files_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
   install_procedures();
 }

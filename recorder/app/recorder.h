@@ -13,6 +13,9 @@ class AcquisitionTick;
 class InstrumentLink;
 class RecordingControl;
 class SignalConditioning;
+namespace files {
+class FilesSubsystem;
+}
 
 class Recorder {
  public:
@@ -30,6 +33,7 @@ class Recorder {
   WindowModel& window() { return window_; }
   Procedures& procedures() { return procedures_; }
   RecorderContext& context() { return context_; }
+  files::FilesSubsystem& files() { return *files_; }
 
   // Scenario shorthands: a click on a control and one timer tick.
   bool press(std::string_view control) { return window_.run(control); }
@@ -47,6 +51,7 @@ class Recorder {
   std::unique_ptr<AcquisitionTick> acquisition_;
   std::unique_ptr<SignalConditioning> conditioning_;
   std::unique_ptr<RecordingControl> recording_control_;
+  std::unique_ptr<files::FilesSubsystem> files_;
 };
 
 }  // namespace zetra

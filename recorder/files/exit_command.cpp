@@ -16,7 +16,7 @@ void bind_exit(RecorderContext& context, RecordingCommands& recording, SettingsC
     // A recording that could not be saved keeps the program open; the message said why.
     if (answer == MessageAnswer::Yes && !recording.save()) return;
     settings.zetrasave();
-    if (context.platform.frame != nullptr) context.platform.frame->end_program();
+    Procedures::call(context.procedures.end_program);
   });
 }
 

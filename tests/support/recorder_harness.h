@@ -10,7 +10,10 @@
 #include "standins/meter/scripted_meter.h"
 #include "standins/serial_line/fake_serial_port.h"
 #include "tests/support/counting_pause.h"
+#include "tests/support/fake_surface.h"
+#include "tests/support/fake_window_frame.h"
 #include "tests/support/memory_clipboard.h"
+#include "tests/support/recording_printer.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace zetra::testing {
@@ -20,7 +23,9 @@ enum class Transport { Serial, Usb };
 class RecorderHarness {
  public:
   // Starts the recorder with the link menu set to the transport (COM1 or USB1).
-  explicit RecorderHarness(Transport transport = Transport::Usb) {
+  // `folder` is the program's folder, where the settings file and file1.ztr live.
+  explicit RecorderHarness(Transport transport = Transport::Usb, std::string folder = "/opt/zetra")
+      : program_folder(std::move(folder)) {
     for (uint8_t unit = 1; unit <= 4; ++unit) library.use_source(unit, meter);
     recorder.start();
     recorder.press(transport == Transport::Usb ? "pusb1" : "pcom1");
@@ -37,7 +42,9 @@ class RecorderHarness {
 
   RecorderState& state() { return recorder.state(); }
   WindowModel& window() { return recorder.window(); }
-  Platform platform() { return Platform{serial, library, dialogs, pause, clipboard, "/opt/zetra"}; }
+  Platform platform() {
+    return Platform{serial, library, dialogs, pause, clipboard, program_folder, &printer, &frame};
+  }
 
   // The device-library calls so far, loading left out: "KV_OpenDevice(1) KV_USRConfig(1, 0)".
   std::string library_calls() const {
@@ -56,9 +63,15 @@ class RecorderHarness {
   ScriptedDialogs dialogs;
   CountingPause pause;
   MemoryClipboard clipboard;
+  RecordingPrinter printer;
+  FakeWindowFrame frame;
+  std::string program_folder;
+  FakeSurface chart_surface;                                         // the chart p1, chart units
+  FakeSurface window_layer{platform::TwipsRect{0, 0, 10000, 8000}};  // ticks and labels, twips
 
  private:
-  std::unique_ptr<Recorder> owned_ = std::make_unique<Recorder>(platform());
+  std::unique_ptr<Recorder> owned_ =
+      std::make_unique<Recorder>(platform(), ChartSurfaces{&chart_surface, &window_layer});
 
  public:
   Recorder& recorder = *owned_;
