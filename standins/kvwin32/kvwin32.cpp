@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "standins/kvwin32/library_lock.h"
 #include "standins/kvwin32/unit.h"
 
 namespace {
@@ -26,7 +27,7 @@ struct Slot {
 };
 
 struct Units {
-  std::mutex mutex;  // guards every slot, and each unit's exchanges
+  zetra::standins::LibraryLock mutex;  // guards every slot, and each unit's exchanges
   std::array<Slot, 4> slot;
 };
 
