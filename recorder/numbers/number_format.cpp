@@ -1,5 +1,6 @@
 #include "recorder/numbers/number_format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -47,6 +48,31 @@ std::string format_fixed(double value, int decimals) {
   auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                  std::chars_format::fixed, decimals);
   return ec == std::errc() ? std::string(buffer.data(), end) : std::string("0");
+}
+
+char* write_fixed(char* out, double value, int decimals) {
+  decimals = decimals < 0 ? 0 : (decimals > 9 ? 9 : decimals);
+  const double scaled = std::fabs(value) * kPowersOfTen[static_cast<size_t>(decimals)];
+  if (!std::isfinite(value) || scaled >= 9.0e18) {
+    const std::string text = format_fixed(value, decimals);
+    return std::copy(text.begin(), text.end(), out);
+  }
+  const auto rounded = static_cast<uint64_t>(std::round(scaled));  // halves away from zero
+  std::array<char, 24> digits{};
+  char* end = std::to_chars(digits.data(), digits.data() + digits.size(), rounded).ptr;
+  const auto length = static_cast<int>(end - digits.data());
+  if (value < 0 && rounded != 0) *out++ = '-';
+  if (length <= decimals) {  // at least one digit before the period: 0.05, not .05
+    *out++ = '0';
+    *out++ = '.';
+    for (int pad = length; pad < decimals; ++pad) *out++ = '0';
+    return std::copy(digits.data(), end, out);
+  }
+  const char* point = end - decimals;
+  out = std::copy(static_cast<const char*>(digits.data()), point, out);
+  if (decimals == 0) return out;
+  *out++ = '.';
+  return std::copy(point, static_cast<const char*>(end), out);
 }
 
 std::string format_shortest(float value) {

@@ -3,6 +3,7 @@
 // always use a period, whatever the locale.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,13 @@ int64_t round_half_even(double value);
 // -0.5 -> "-1" at 0. Negative zero prints without a sign.
 std::string format_fixed(double value, int decimals);
 
+// Room write_fixed may need: sign, 309 integer digits of the largest double, period, 9 decimals.
+inline constexpr size_t kFixedTextRoom = 330;
+
+// Writes the text of format_fixed(value, decimals) at `out` and returns the end of it, for long
+// text built in one buffer. `out` needs kFixedTextRoom characters; decimals is taken as 0..9.
+char* write_fixed(char* out, double value, int decimals);
+
 // Shortest text that reads back as the same float, in plain decimal notation where that is
 // reasonable (24.55f -> "24.55", 100 -> "100", 1/3f -> "0.33333334").
 std::string format_shortest(float value);
@@ -24,5 +32,8 @@ std::string format_shortest(float value);
 // digits with at most one period and an optional exponent, up to the first other character.
 // Text that does not start with a number reads as 0. May return inf for huge exponents.
 double parse_number(std::string_view text);
+
+// The degree sign as the program's text carries it (UTF-8; code 176 of the 8-bit code page).
+inline constexpr std::string_view kDegreeSign = "\xC2\xB0";
 
 }  // namespace zetra::numbers

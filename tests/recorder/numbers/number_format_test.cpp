@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <clocale>
+#include <cstdint>
 #include <cmath>
 
 namespace zetra::numbers {
@@ -55,6 +57,31 @@ TEST(ParseNumber, ReadsTheLeadingNumberOrZero) {
   EXPECT_EQ(parse_number("."), 0.0);
   EXPECT_TRUE(std::isinf(parse_number("1e999")));
   EXPECT_EQ(parse_number("1e-999"), 0.0);
+}
+
+TEST(WriteFixed, WritesTheSameTextAsFormatFixed) {
+  const float samples[] = {0.0f,  -0.0f,   0.05f,   -0.05f,   0.25f,    -0.25f,  9.95f,
+                           99.95f, 2.675f, 1e-7f,  -1e-7f,  123456.7f, 3.4e38f, -3.4e38f,
+                           1e19f,  0.5f,    -0.5f,  1.0f / 3.0f};
+  std::array<char, kFixedTextRoom> text{};
+  auto written = [&text](double value, int decimals) {
+    char* end = write_fixed(text.data(), value, decimals);
+    return std::string(text.data(), static_cast<size_t>(end - text.data()));
+  };
+  for (int decimals = 0; decimals <= 3; ++decimals) {
+    for (float value : samples) {
+      EXPECT_EQ(written(value, decimals), format_fixed(value, decimals))
+          << value << " at " << decimals;
+    }
+  }
+  // A sweep over the kinds of values a copied recording holds.
+  uint32_t seed = 12345;
+  for (int n = 0; n < 100000; ++n) {
+    seed = seed * 1664525u + 1013904223u;
+    const float value = (static_cast<float>(seed >> 8) - 8388608.0f) / 256.0f;
+    const int decimals = 1 + n % 2;
+    ASSERT_EQ(written(value, decimals), format_fixed(value, decimals)) << value;
+  }
 }
 
 TEST(NumberText, IgnoresADecimalCommaLocale) {
