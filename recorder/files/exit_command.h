@@ -6,8 +6,9 @@
 namespace zetra::files {
 
 class RecordingCommands;
-class SettingsCommands;
 
-void bind_exit(RecorderContext& context, RecordingCommands& recording, SettingsCommands& settings);
+// Yes saves the recording (save_recording), then the settings (zetrasave), then ends the program
+// (end_program); a failed save stops there. No saves the settings and ends. Cancel does nothing.
+void bind_exit(RecorderContext& context, RecordingCommands& recording);
 
 }  // namespace zetra::files

@@ -9,7 +9,7 @@ void FilesSubsystem::bind() {
   settings.install();
   notes.bind();
   printing.bind();
-  bind_exit(context_, recording, settings);
+  bind_exit(context_, recording);
 }
 
 }  // namespace zetra::files

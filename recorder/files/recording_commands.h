@@ -27,6 +27,9 @@ class RecordingCommands {
   // and leaves the recorder as it was.
   bool open_path(const std::string& path);
 
+  // Set when a Save that tried to write failed; the exit question reads it.
+  bool last_save_failed = false;
+
   // Test seam: the next writes fail at this step.
   FaultPlan* faults = nullptr;
 
