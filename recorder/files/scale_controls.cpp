@@ -11,7 +11,7 @@
 namespace zetra::files {
 namespace {
 
-constexpr const char* kDegreeC = "\xC2\xB0" "C";  // UTF-8 degree sign, then C
+const std::string kDegreeC = std::string(numbers::kDegreeSign) + "C";
 
 // Checks `item` in its group, or clears the whole group when there is no matching item.
 void check_or_clear(WindowModel& window, const char* group, const std::string& item) {

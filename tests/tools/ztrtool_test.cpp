@@ -1,0 +1,116 @@
+// ztrtool on files the recorder saved: info, check, export (the Copy table and CSV), usage errors.
+#include "tools/ztrtool_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "recorder/files/recording_file.h"
+#include "tests/recorder/files/temp_folder.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::tools {
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out, err;
+};
+
+ToolRun ztrtool(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = run_ztrtool(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+class ZtrtoolTest : public ::testing::Test {
+ protected:
+  // The recorder records 30 samples with compensation on and saves them with notes.
+  ZtrtoolTest() {
+    h.connect();
+    h.recorder.press("crec");
+    for (int i = 0; i < 30; ++i) h.recorder.tick("Timer1");
+    h.recorder.press("crec");
+    h.recorder.press("ptcmo");
+    h.window()["nt1"].caption = "ToolRun 3 \xC2\xB5" "A";
+    h.recorder.press("psave");
+  }
+
+  testing::TempFolder folder;
+  testing::RecorderHarness h{testing::Transport::Usb, folder.path()};
+  std::string path = folder.file("file1.ztr");
+};
+
+TEST_F(ZtrtoolTest, InfoAndCheckOnASavedRecording) {
+  const ToolRun info = ztrtool({"info", path});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("samples: 30\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("duration: 15.0 s\n"), std::string::npos);
+  EXPECT_NE(info.out.find("temperature compensation: on\n"), std::string::npos);
+  EXPECT_NE(info.out.find("notes: ToolRun 3 \xC2\xB5" "A\n"), std::string::npos);
+  const ToolRun check = ztrtool({"check", path});
+  EXPECT_EQ(check.status, 0);
+  EXPECT_EQ(check.out, path + ": a recording of 30 samples in 1 records\n");
+
+  auto bytes = testing::read_bytes(path);
+  bytes.resize(1000);
+  testing::write_bytes(folder.file("short.ztr"), bytes);
+  const ToolRun bad = ztrtool({"check", folder.file("short.ztr")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err, "ztrtool: " + folder.file("short.ztr") +
+                         ": the file is shorter than one record (1000 bytes)\n");
+  EXPECT_EQ(ztrtool({"info", folder.file("none.ztr")}).status, 1);
+}
+
+TEST_F(ZtrtoolTest, ExportWritesWhatCopyPutsOnTheClipboard) {
+  h.state().sel_start = 2;  // view_start 1: positions 3 to 7
+  h.state().sel_end = 7;
+  h.state().view_start = 1;
+  h.recorder.press("ccopy");
+  ASSERT_FALSE(h.clipboard.text.empty());
+  const ToolRun part = ztrtool({"export", path, "--from", "3", "--to", "7"});
+  EXPECT_EQ(part.status, 0) << part.err;
+  EXPECT_EQ(part.out, h.clipboard.text);
+
+  const ToolRun all = ztrtool({"export", path});
+  EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 31);
+  EXPECT_EQ(all.out.substr(all.out.size() - 2), "\r\n");
+  const ToolRun csv = ztrtool({"export", "--csv", path, "--from", "3", "--to", "7"});
+  EXPECT_EQ(csv.status, 0);
+  std::string expected = "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n";
+  const std::string& table = h.clipboard.text;
+  for (size_t at = table.find("\r\n") + 2; at < table.size(); ++at) {
+    expected += table[at] == '\t' ? ',' : table[at];
+  }
+  EXPECT_EQ(csv.out, expected);
+  EXPECT_EQ(csv.out.find('\t'), std::string::npos);
+  EXPECT_EQ(csv.out.substr(csv.out.find("\r\n") + 2, 4), "1.5,");  // sample 3 at 2 per second
+}
+
+TEST_F(ZtrtoolTest, UsageErrorsGoToStandardError) {
+  const ToolRun help = ztrtool({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* word : {"info", "export", "check", "--from", "--to", "--csv"}) {
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  }
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"frobnicate", path},
+                                             {"info"},
+                                             {"export"},
+                                             {"export", path, "--from"},
+                                             {"export", path, "--from", "x"},
+                                             {"export", path, "--from", "5", "--to", "31"},
+                                             {"export", path, "--from", "0"},
+                                             {"export", path, "--from", "9", "--to", "8"}}) {
+    const ToolRun r = ztrtool(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(r.err.empty());
+  }
+}
+
+}  // namespace
+}  // namespace zetra::tools

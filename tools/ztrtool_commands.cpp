@@ -1,0 +1,184 @@
+#include "tools/ztrtool_commands.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "recorder/analysis/clipboard_text.h"
+#include "recorder/files/recording_file.h"
+#include "recorder/files/text_encoding.h"
+#include "recorder/numbers/number_format.h"
+
+namespace zetra::tools {
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: ztrtool COMMAND FILE [OPTIONS]\n"
+    "Reads recording files (.ztr) written by the zetra recorder.\n"
+    "\n"
+    "Commands:\n"
+    "  info FILE      the settings stored with the recording, its sample count and duration,\n"
+    "                 and its notes\n"
+    "  export FILE [--from N] [--to M] [--csv]\n"
+    "                 writes samples N to M (by default all of them) to standard output as\n"
+    "                 the text table the recorder's Copy puts on the clipboard: a header line,\n"
+    "                 then per sample its time (sample number x sample interval), CH1 pA, nM\n"
+    "                 and temperature, CH2 pA, nM and temperature, separated by TABs, each line\n"
+    "                 ended by CR LF. Currents are temperature-compensated when the recording\n"
+    "                 was saved with compensation on.\n"
+    "                 --csv writes the same values as CSV: one header line, commas, periods.\n"
+    "  check FILE     exit status 0 when the recorder can open FILE, otherwise a message\n"
+    "                 saying what is wrong and exit status 1\n"
+    "  --help         this text\n"
+    "\n"
+    "Errors go to standard error with a non-zero exit status (2 for wrong usage).\n";
+
+constexpr int kUsage = 2;
+constexpr int kBadFile = 1;
+
+int usage(std::ostream& err, const std::string& problem) {
+  err << "ztrtool: " << problem << "\nTry 'ztrtool --help'.\n";
+  return kUsage;
+}
+
+bool load(const std::string& path, files::LoadedRecording& loaded, std::ostream& err) {
+  std::string error;
+  if (files::read_recording(path, loaded, error)) return true;
+  err << "ztrtool: " << path << ": " << error << "\n";
+  return false;
+}
+
+std::string trimmed_notes(const std::string& notes) {
+  const size_t end = notes.find_last_not_of(' ');
+  return files::from_windows1252(end == std::string::npos ? "" : notes.substr(0, end + 1));
+}
+
+int info(const std::string& path, std::ostream& out, std::ostream& err) {
+  files::LoadedRecording r;
+  if (!load(path, r, err)) return kBadFile;
+  const files::RecordingHeader& h = r.header;
+  const auto f = [](float v) { return numbers::format_shortest(v); };
+  const double samples = h.rec_next - 1.0;
+  out << "file: " << path << "\n"
+      << "samples: " << numbers::format_fixed(samples, 0) << "\n"
+      << "duration: " << numbers::format_fixed(samples * h.sample_interval, 1) << " s\n"
+      << "sample interval: " << f(h.sample_interval) << " s\n"
+      << "memory size: " << f(h.rec_capacity) << "\n"
+      << "view: start " << f(h.view_start) << ", width " << f(h.view_width) << ", shown "
+      << f(h.shown_count) << "\n"
+      << "CH1: span " << f(h.span1) << ", offset " << f(h.offset1) << ", pA per nM "
+      << f(h.pa_per_nm1) << ", temperature span " << h.tspan1 << ", base " << f(h.tbase1)
+      << ", compensation start " << f(h.tc_start1) << ", factor " << f(h.tc_factor1) << "\n"
+      << "CH2: span " << f(h.span2) << ", offset " << f(h.offset2) << ", pA per nM "
+      << f(h.pa_per_nm2) << ", temperature span " << h.tspan2 << ", base " << f(h.tbase2)
+      << ", compensation start " << f(h.tc_start2) << ", factor " << f(h.tc_factor2) << "\n"
+      << "temperature compensation: " << (h.tc_off == 1 ? "off" : "on") << "\n"
+      << "colours: CH1 " << f(h.color_cur1) << ", CH2 " << f(h.color_cur2) << ", T1 "
+      << f(h.color_temp1) << ", T2 " << f(h.color_temp2) << "\n"
+      << "notes: " << trimmed_notes(r.notes) << "\n";
+  return 0;
+}
+
+int check(const std::string& path, std::ostream& out, std::ostream& err) {
+  files::LoadedRecording r;
+  if (!load(path, r, err)) return kBadFile;
+  out << path << ": a recording of " << numbers::format_fixed(r.header.rec_next - 1.0, 0)
+      << " samples in " << files::record_count(r.header.rec_next) << " records\n";
+  return 0;
+}
+
+bool parse_count(const std::string& text, long long& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// The clipboard table turned into CSV: the same value texts, commas for TABs.
+std::string as_csv(const std::string& table) {
+  std::string csv = "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n";
+  csv.reserve(table.size() + csv.size());
+  for (size_t at = table.find("\r\n") + 2; at < table.size(); ++at) {
+    csv += table[at] == '\t' ? ',' : table[at];
+  }
+  return csv;
+}
+
+struct ExportOptions {
+  long long from = 1, to = -1;
+  bool csv = false;
+};
+
+int export_table(const std::string& path, const ExportOptions& options, std::ostream& out,
+                 std::ostream& err) {
+  files::LoadedRecording r;
+  if (!load(path, r, err)) return kBadFile;
+  const auto held = static_cast<long long>(r.header.rec_next) - 1;
+  const long long to = options.to < 0 ? held : options.to;
+  if (options.from < 1 || to > held || options.from > to) {
+    err << "ztrtool: " << path << ": samples " << options.from << " to " << to
+        << " are not all held; the file holds samples 1 to " << held << "\n";
+    return kUsage;
+  }
+  RecordingStore store;
+  store.rec_cur1 = std::move(r.cur1);
+  store.rec_cur2 = std::move(r.cur2);
+  store.rec_temp1 = std::move(r.temp1);
+  store.rec_temp2 = std::move(r.temp2);
+  store.rec_capacity = r.header.rec_capacity;
+  store.rec_next = r.header.rec_next;
+  ConditioningSettings settings;
+  settings.sample_interval = r.header.sample_interval;
+  settings.pa_per_nm1 = r.header.pa_per_nm1;
+  settings.pa_per_nm2 = r.header.pa_per_nm2;
+  settings.tc_start1 = r.header.tc_start1;
+  settings.tc_start2 = r.header.tc_start2;
+  settings.tc_factor1 = r.header.tc_factor1;
+  settings.tc_factor2 = r.header.tc_factor2;
+  settings.tc_on = r.header.tc_off != 1;
+  analysis::TableRange range;
+  range.first_position = static_cast<float>(options.from);
+  range.first_index = static_cast<size_t>(options.from);
+  range.count = static_cast<size_t>(to - options.from + 1);
+  const std::string table = analysis::table_text(store, settings, range);
+  out << (options.csv ? as_csv(table) : table);
+  return out ? 0 : kBadFile;
+}
+
+int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ExportOptions options;
+  std::string path;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--csv") {
+      options.csv = true;
+    } else if (a == "--from" || a == "--to") {
+      long long value = 0;
+      if (i + 1 >= args.size() || !parse_count(args[i + 1], value)) {
+        return usage(err, a + " needs a whole sample number");
+      }
+      (a == "--from" ? options.from : options.to) = value;
+      ++i;
+    } else if (path.empty() && a.rfind("--", 0) != 0) {
+      path = a;
+    } else {
+      return usage(err, "unexpected argument '" + a + "'");
+    }
+  }
+  if (path.empty()) return usage(err, "export needs a FILE");
+  return export_table(path, options, out, err);
+}
+
+}  // namespace
+
+int run_ztrtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return usage(err, "no command given");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << kHelp;
+    return 0;
+  }
+  if (command == "export") return run_export(args, out, err);
+  if (command != "info" && command != "check") return usage(err, "unknown command '" + command + "'");
+  if (args.size() != 2) return usage(err, command + " takes exactly one FILE");
+  return command == "info" ? info(args[1], out, err) : check(args[1], out, err);
+}
+
+}  // namespace zetra::tools
