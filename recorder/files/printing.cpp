@@ -185,7 +185,8 @@ void Printing::draw_labels(Printer& printer) {
   printer.set_font_size(8);
   for (int d = 0; d <= 20; d += 5) {
     const double seconds = (s.view_start - 1 + d * width / 20) * s.sample_interval;
-    printer.set_position(d * width / 20, -0.02 * span);
+    const double right_edge_room = d == 20 ? 0.06 * width : 0;  // the last label ends at the edge
+    printer.set_position(d * width / 20 - right_edge_room, -0.02 * span);
     printer.print(numbers::format_fixed(seconds, 0) + "s");
   }
   printer.set_colour(static_cast<uint32_t>(s.color_cur1));

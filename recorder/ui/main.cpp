@@ -4,7 +4,9 @@
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_device_library.h"
 #include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
 #include "recorder/ui/main_window.h"
@@ -16,11 +18,17 @@ int main(int argc, char* argv[]) {
   zetra::platform::QtDialogs dialogs;
   zetra::platform::ThreadPause pause;
   zetra::platform::QtClipboard clipboard;
+  zetra::platform::QtPrinter printer;
+  zetra::platform::QtWindowFrame frame;
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
-                                           QCoreApplication::applicationDirPath().toStdString()});
+                                           QCoreApplication::applicationDirPath().toStdString(),
+                                           &printer, &frame});
   recorder.start();
   zetra::ui::MainWindow window(recorder);
   dialogs.set_parent(&window);
+  printer.set_parent(&window);
+  frame.attach(&window);  // the settings file's geometry, read at start-up, applies now
+  recorder.procedures().end_program = [&window] { window.end_program(); };
   window.show();
   return app.exec();
 }

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/qt/qt_printer.h"
+#include "platform/qt/qt_window_frame.h"
 #include "tests/support/counting_pause.h"
 #include "tests/support/memory_clipboard.h"
 #include "tests/support/scripted_dialogs.h"
@@ -65,9 +67,11 @@ class SteadyLibrary final : public platform::DeviceLibrary {
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest()
-      : recorder(Platform{port, library, dialogs, pause, clipboard, folder.path().toStdString()}) {
+      : recorder(Platform{port, library, dialogs, pause, clipboard, folder.path().toStdString(),
+                          &printer, &frame}) {
     recorder.start();
     window = std::make_unique<MainWindow>(recorder);
+    frame.attach(window.get());
     window->show();
   }
 
@@ -86,6 +90,8 @@ class MainWindowTest : public ::testing::Test {
   testing::ScriptedDialogs dialogs;
   testing::CountingPause pause;
   testing::MemoryClipboard clipboard;
+  platform::QtPrinter printer{folder.filePath("print.pdf"), std::nullopt};  // the dialog cancels
+  platform::QtWindowFrame frame;
   Recorder recorder;
   std::unique_ptr<MainWindow> window;
 };

@@ -1,0 +1,162 @@
+// Printing: pages and ranges, view_start put back, the page's stretch of samples, the foot line;
+// and a real PDF checked by text extraction.
+#include "recorder/files/printing.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/qt/qt_printer.h"
+#include "recorder/files/files_subsystem.h"
+#include "tests/recorder/files/temp_folder.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::files {
+namespace {
+
+using platform::PageOrientation;
+using platform::PrintJob;
+using platform::PrintRange;
+using testing::RecorderHarness;
+
+void fill(RecorderState& s, int n) {
+  for (int i = 1; i <= n; ++i) s.rec_cur1[i] = static_cast<float>(i);
+  s.rec_next = static_cast<float>(n + 1);
+  s.shown_count = s.rec_next;
+}
+
+PrintJob job(PrintRange range, int from = 1, int to = 1,
+             PageOrientation o = PageOrientation::Landscape) {
+  PrintJob j;
+  j.range = range;
+  j.from_page = from;
+  j.to_page = to;
+  j.orientation = o;
+  return j;
+}
+
+// The largest chart x of the first trace's lines on each page (the CH1 colour's lines).
+std::vector<double> last_x_per_page(const std::vector<std::string>& calls, uint32_t colour) {
+  std::vector<double> pages{-1};
+  bool drawing = false;
+  for (const std::string& c : calls) {
+    if (c == "new_page") pages.push_back(-1);
+    if (c.rfind("colour ", 0) == 0) drawing = c == "colour " + std::to_string(colour);
+    if (drawing && c.rfind("line ", 0) == 0) {
+      double x1, y1, x2, y2;
+      std::sscanf(c.c_str(), "line %lf %lf %lf %lf", &x1, &y1, &x2, &y2);
+      pages.back() = std::max(pages.back(), x2);
+    }
+  }
+  return pages;
+}
+
+TEST(Printing, PagesRangesAndTheViewPutBack) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  EXPECT_EQ(page_count(s), 1);  // nothing recorded: still one page
+  fill(s, 1000);                // 1000 samples at 400 per page: three pages
+  EXPECT_EQ(page_count(s), 3);
+  s.color_cur1 = 7;
+  s.view_start = 321;
+  h.printer.answer = job(PrintRange::All);
+  h.recorder.press("pprint");
+  EXPECT_EQ(h.printer.highest_page_offered, 3);
+  EXPECT_EQ(s.view_start, 321.0f);
+  EXPECT_EQ(h.printer.calls_starting("new_page").size(), 2u);
+  EXPECT_EQ(h.printer.calls_starting("orientation 2").size(), 3u);
+  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2000 460 -2300");
+  // Page 3 starts at sample 801 and stops at sample 1000, the newest: x = 199.
+  EXPECT_EQ(last_x_per_page(h.printer.calls, 7), (std::vector<double>{400, 400, 199}));
+  const auto texts = h.printer.calls_starting("text");
+  EXPECT_EQ(texts.back(), "text 0 -160 DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C  " +
+                              s.file_name);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "text 0 -40 400s"), texts.end());  // sample 801
+
+  h.printer.calls.clear();
+  h.printer.answer = job(PrintRange::Pages, 2, 2, PageOrientation::Portrait);
+  h.recorder.press("cprint");
+  EXPECT_EQ(h.printer.calls_starting("new_page").size(), 0u);
+  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2200 460 -3800");
+  EXPECT_EQ(h.printer.calls_starting("text").front(), "text 0 -40 200s");  // sample 401
+
+  h.printer.calls.clear();
+  h.printer.answer = job(PrintRange::Selection);
+  h.recorder.press("pprint");
+  EXPECT_EQ(last_x_per_page(h.printer.calls, 7), (std::vector<double>{400}));
+  EXPECT_EQ(h.printer.calls_starting("text").front(), "text 0 -40 160s");  // from view_start 321
+
+  h.printer.calls.clear();
+  h.printer.answer.reset();  // cancelled
+  h.recorder.press("pprint");
+  EXPECT_TRUE(h.printer.calls.empty());
+  h.printer.answer = job(PrintRange::All);
+  h.printer.fails_at_end = true;
+  h.recorder.press("pprint");
+  EXPECT_EQ(s.view_start, 321.0f);
+  EXPECT_EQ(h.dialogs.messages.back().text, "Cannot print: the printer stopped.");
+  EXPECT_EQ(h.window().screen_pointer, Pointer::Default);
+}
+
+// Runs a poppler tool and returns its standard output.
+std::string run(const std::string& command) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return out;
+  char buffer[4096];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
+  return out;
+}
+
+TEST(Printing, AllPagesToPdfCarryTheFootLineUpright) {
+  testing::TempFolder folder;
+  const std::string pdf = folder.file("chart.pdf");
+  platform::QtPrinter printer(QString::fromStdString(pdf), job(PrintRange::All));
+  RecorderHarness h;
+  h.recorder.context().platform.printer = &printer;
+  fill(h.state(), 1000);
+  h.recorder.press("pprint");
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  const std::string info = run("pdfinfo '" + pdf + "'");
+  const size_t pages = info.find("Pages:");
+  ASSERT_NE(pages, std::string::npos) << info;
+  EXPECT_EQ(std::atoi(info.c_str() + pages + 6), 3) << info;
+  const std::string text = run("pdftotext -layout '" + pdf + "' -");
+  // Layout mode may narrow the two spaces before the file name to one.
+  EXPECT_NE(text.find("DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C /opt/zetra/file1.ztr"),
+            std::string::npos)
+      << text;
+  // Upright and at the foot of a landscape page: the word boxes read left to right, low down.
+  const std::string boxes = run("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+  const size_t at = boxes.find(">DIV:<");
+  ASSERT_NE(at, std::string::npos) << boxes;
+  const size_t line = boxes.rfind("<word", at);
+  double x_min, y_min, x_max, y_max;
+  ASSERT_EQ(std::sscanf(boxes.c_str() + line,
+                        "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x_min,
+                        &y_min, &x_max, &y_max),
+            4);
+  EXPECT_LT(x_min, x_max);
+  EXPECT_LT(y_min, y_max);
+  const size_t page = boxes.find("<page width=\"");
+  double width, height;
+  ASSERT_EQ(std::sscanf(boxes.c_str() + page, "<page width=\"%lf\" height=\"%lf\"", &width,
+                        &height),
+            2);
+  EXPECT_GT(width, height);  // landscape
+  EXPECT_GT(y_min, 0.8 * height);
+}
+
+}  // namespace
+}  // namespace zetra::files
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
