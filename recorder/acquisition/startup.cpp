@@ -1,6 +1,7 @@
 #include "recorder/acquisition/startup.h"
 
 #include "platform/paths.h"
+#include "recorder/numbers/number_format.h"
 
 namespace zetra {
 namespace {
@@ -24,11 +25,29 @@ void set_conditioning_defaults(RecorderState& s, WindowModel& window) {
   s.filter_pos = 1;
 }
 
+// The chart's design colours: light yellow back, black fore; the traces' own colours.
+void set_colour_defaults(RecorderState& s) {
+  s.color_back = 12648447;
+  s.color_grid = 0;
+  s.color_cur1 = 16711680;   // blue
+  s.color_temp1 = 255;       // red
+  s.color_temp2 = 16711935;  // magenta
+  s.color_cur2 = 65280;      // green
+}
+
 void set_scale_defaults(RecorderState& s, WindowModel& window) {
   s.view_width = 400;  // 10 s per division at 2 samples per second
   s.span1 = 2000;
   s.span2 = 5000;
   s.tspan1 = s.tspan2 = 100;
+  window.check("pt10");
+  window.check("pt102");
+  // The labels of the start scales, until the settings file or the menus set others.
+  const std::string ten_degrees = "10" + std::string(numbers::kDegreeSign) + "C";
+  s.label_time = "10s";
+  s.label_div1 = "200";
+  s.label_div2 = "500";
+  s.label_tdiv1 = s.label_tdiv2 = ten_degrees;
   s.offset1 = 200;
   s.vs1_busy = 1;  // a programmatic move posts no scroll request
   window.scroll("nvs1", -10);
@@ -40,8 +59,9 @@ void set_scale_defaults(RecorderState& s, WindowModel& window) {
 void run_startup(RecorderContext& context) {
   RecorderState& s = context.state;
   s.app_path = context.platform.program_folder;
-  s.help_file = platform::join_path(s.app_path, "zetrat.hlp");
+  s.help_file = platform::join_path(s.app_path, "zetrat.html");
   set_conditioning_defaults(s, context.window);
+  set_colour_defaults(s);
   set_scale_defaults(s, context.window);
   Procedures::call(context.procedures.nhs1_setb);
   if (context.procedures.zetraopen) {

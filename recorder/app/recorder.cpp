@@ -1,43 +1,58 @@
 #include "recorder/app/recorder.h"
 
 #include "recorder/acquisition/acquisition_tick.h"
+#include "recorder/acquisition/exit.h"
 #include "recorder/acquisition/instrument_link.h"
 #include "recorder/acquisition/recording_control.h"
 #include "recorder/acquisition/signal_conditioning.h"
 #include "recorder/acquisition/startup.h"
+#include "recorder/analysis/chart_selection.h"
+#include "recorder/analysis/edit_operations.h"
 #include "recorder/files/files_subsystem.h"
+#include "recorder/chart/blank_surface.h"
+#include "recorder/chart/chart.h"
 #include "recorder/window/control_set.h"
 
 namespace zetra {
 
-Recorder::Recorder(Platform platform)
+Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
     : platform_(platform),
       context_{state_, window_, procedures_, platform_},
+      blank_chart_(std::make_unique<chart::BlankSurface>()),
+      blank_layer_(std::make_unique<chart::BlankSurface>(platform::TwipsRect{0, 0, 9000, 7000})),
+      surfaces_{surfaces.chart ? surfaces.chart : blank_chart_.get(),
+                surfaces.window_layer ? surfaces.window_layer : blank_layer_.get()},
+      chart_(std::make_unique<chart::Chart>(context_, *surfaces_.chart, *surfaces_.window_layer)),
+      exit_(std::make_unique<ExitControl>(context_)),
       link_(std::make_unique<InstrumentLink>(context_)),
       acquisition_(std::make_unique<AcquisitionTick>(context_)),
       conditioning_(std::make_unique<SignalConditioning>(context_)),
       recording_control_(std::make_unique<RecordingControl>(context_)),
-      files_(std::make_unique<files::FilesSubsystem>(context_)) {
+      files_(std::make_unique<files::FilesSubsystem>(context_)),
+      selection_(std::make_unique<analysis::ChartSelection>(context_, surfaces_.chart)),
+      edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)) {
   add_control_set(window_);
   link_->bind();
   conditioning_->bind();
   recording_control_->bind();
+  chart_->bind();
+  exit_->bind();
   files_->bind();
+  selection_->bind();
+  edits_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
   install_procedures();
 }
 
 Recorder::~Recorder() { link_->release(); }
 
-void Recorder::start() { run_startup(context_); }
+void Recorder::start() {
+  run_startup(context_);
+  chart_->show_started();
+}
 
 void Recorder::install_procedures() {
-  // Emptying the recording; the chart's own clearing joins this when the chart is drawn.
-  procedures_.clsp1 = [this] {
-    state_.clear();
-    state_.shown_count = state_.view_start = state_.pen_x = 1;
-    window_["nt1"].caption = "Notes:";
-  };
+  // The chart installs r_line, r_linef, d_grad, clsp1, resetp, nhs1_set and nhs1_setb itself.
 }
 
 }  // namespace zetra

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/surface.h"
 #include "recorder/window/recorder_context.h"
 
 namespace zetra {
@@ -13,14 +14,29 @@ class AcquisitionTick;
 class InstrumentLink;
 class RecordingControl;
 class SignalConditioning;
+class ExitControl;
+namespace chart {
+class BlankSurface;
+class Chart;
+}
+
+// The chart p1 and the window's own drawing layer the chart draws on; none: blank surfaces.
+struct ChartSurfaces {
+  platform::Surface* chart = nullptr;
+  platform::Surface* window_layer = nullptr;
+};
 namespace files {
 class FilesSubsystem;
+}
+namespace analysis {
+class ChartSelection;
+class EditOperations;
 }
 
 class Recorder {
  public:
   // Builds the control set and binds every handler; nothing runs until start().
-  explicit Recorder(Platform platform);
+  explicit Recorder(Platform platform, ChartSurfaces surfaces = {});
   // Releases the serial port and the device if the program ends with them open.
   ~Recorder();
   Recorder(const Recorder&) = delete;
@@ -33,6 +49,9 @@ class Recorder {
   WindowModel& window() { return window_; }
   Procedures& procedures() { return procedures_; }
   RecorderContext& context() { return context_; }
+  chart::Chart& chart() { return *chart_; }
+  // The chart's drawing surface, for everything that draws on the chart besides the chart itself.
+  platform::Surface& chart_surface() { return *surfaces_.chart; }
   files::FilesSubsystem& files() { return *files_; }
 
   // Scenario shorthands: a click on a control and one timer tick.
@@ -47,11 +66,17 @@ class Recorder {
   WindowModel window_;
   Procedures procedures_;
   RecorderContext context_;
+  std::unique_ptr<chart::BlankSurface> blank_chart_, blank_layer_;
+  ChartSurfaces surfaces_;
+  std::unique_ptr<chart::Chart> chart_;
+  std::unique_ptr<ExitControl> exit_;
   std::unique_ptr<InstrumentLink> link_;
   std::unique_ptr<AcquisitionTick> acquisition_;
   std::unique_ptr<SignalConditioning> conditioning_;
   std::unique_ptr<RecordingControl> recording_control_;
   std::unique_ptr<files::FilesSubsystem> files_;
+  std::unique_ptr<analysis::ChartSelection> selection_;
+  std::unique_ptr<analysis::EditOperations> edits_;
 };
 
 }  // namespace zetra

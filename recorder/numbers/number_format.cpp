@@ -134,4 +134,48 @@ double parse_number(std::string_view text) {
   return value;
 }
 
+std::string format_readout(double value, bool high_range, std::string_view unit) {
+  const std::string_view pattern = high_range ? "0'000'000" : "000'000.0";
+  const int decimals = high_range ? 0 : 1;
+  std::string digits = format_fixed(std::fabs(value), decimals);
+  const bool negative = value < 0;  // the sign picks the template, even when the digits round to 0
+  const size_t period = digits.find('.');
+  std::string whole = digits.substr(0, period);
+  const std::string fraction = period == std::string::npos ? "" : digits.substr(period + 1);
+  const size_t template_whole = high_range ? 7 : 6;
+  if (whole.size() < template_whole) whole.insert(0, template_whole - whole.size(), '0');
+  std::string text = negative ? "- " : "+";
+  // Surplus integer digits go in front of the first digit position.
+  size_t next = whole.size() - template_whole;
+  text.append(whole, 0, next);
+  size_t next_fraction = 0;
+  bool after_period = false;
+  for (char c : pattern) {
+    if (c == '.') {
+      after_period = true;
+      text += '.';
+    } else if (c != '0') {
+      text += c;
+    } else if (after_period) {
+      text += next_fraction < fraction.size() ? fraction[next_fraction++] : '0';
+    } else {
+      text += whole[next++];
+    }
+  }
+  text += ' ';
+  text += unit;
+  return text;
+}
+
+std::string format_time_label(double seconds) {
+  return format_fixed(seconds, 0) + "s/" + format_fixed(seconds / 60, 1) + "m";
+}
+
+std::string format_temperature(double celsius) {
+  std::string text = format_fixed(celsius, 2);
+  text += kDegreeSign;
+  text += 'C';
+  return text;
+}
+
 }  // namespace zetra::numbers

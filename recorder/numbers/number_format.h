@@ -36,4 +36,17 @@ double parse_number(std::string_view text);
 // The degree sign as the program's text carries it (UTF-8; code 176 of the 8-bit code page).
 inline constexpr std::string_view kDegreeSign = "\xC2\xB0";
 
+// A readout written into its template ("+000'000.0 pA" in the normal range, "+0'000'000 pA" in the
+// high range): every 0 is a digit position with leading zeros kept, other characters are copied.
+// Rounded to the template's last digit, halves away from zero. A negative value is a minus sign
+// followed by the blank template (" 000'012.5 pA") filled with its magnitude; digits beyond the
+// template's integer positions go in at the left.
+std::string format_readout(double value, bool high_range, std::string_view unit);
+
+// A time label of the chart: whole seconds in "0s/" followed by minutes in "0.0m" (150 -> "150s/2.5m").
+std::string format_time_label(double seconds);
+
+// Temperature in "0.00" followed by the degree sign and "C" (36.1 -> "36.10°C").
+std::string format_temperature(double celsius);
+
 }  // namespace zetra::numbers

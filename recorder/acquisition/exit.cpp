@@ -1,0 +1,23 @@
+#include "recorder/acquisition/exit.h"
+
+namespace zetra {
+
+void ExitControl::bind() {
+  context_.window.on("pexit", [this] { exit_program(); });
+}
+
+// The link is not disconnected first; the recorder releases the port or device as it ends.
+void ExitControl::exit_program() {
+  const platform::MessageAnswer answer = context_.platform.dialogs.message_box(
+      "Save data before exit?", "Exit Zetra", platform::MessageIcon::Question,
+      platform::MessageButtons::YesNoCancel);
+  if (answer == platform::MessageAnswer::Yes) {
+    Procedures::call(context_.procedures.save_recording);
+  } else if (answer != platform::MessageAnswer::No) {
+    return;
+  }
+  Procedures::call(context_.procedures.zetrasave);
+  Procedures::call(context_.procedures.end_program);
+}
+
+}  // namespace zetra

@@ -1,0 +1,175 @@
+// Drawing through a recording surface: grid dots, ticks, labels, traces, the pen memory, the
+// live plotter's page advance and the scrollbar that follows it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "recorder/chart/chart.h"
+#include "recorder/numbers/number_format.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::chart {
+namespace {
+
+using testing::FakeSurface;
+using testing::RecorderHarness;
+
+const std::string kDeg = std::string(numbers::kDegreeSign);
+
+std::vector<std::string> texts(const FakeSurface& s) {
+  std::vector<std::string> out;
+  for (const auto& t : s.texts) out.push_back(t.text);
+  return out;
+}
+
+TEST(ChartRenderer, GridDotsTicksAndLabels) {
+  RecorderHarness h;
+  h.recorder.procedures().r_line();
+  const FakeSurface& chart = h.chart_surface;
+  // dx = 20 samples, dy = 200 units: 21 x 11 crossings, interior lines dotted every quarter.
+  EXPECT_EQ(chart.points_of_width(2), 21 * 11);
+  EXPECT_EQ(chart.points_of_width(1), 19 * 41 + 9 * 81);
+  EXPECT_TRUE(std::any_of(chart.points.begin(), chart.points.end(),
+                          [](const auto& p) { return p.x == 5 && p.y == 200; }));
+  EXPECT_EQ(chart.pen, 1);                 // the trace width is restored
+  EXPECT_EQ(chart.fore, 16711680u);        // grid leaves the CH1 colour as foreground
+  EXPECT_EQ(chart.top, 2000.0f);
+  EXPECT_EQ(chart.height, -2000.0f);
+  EXPECT_EQ(chart.width, 400.0f);
+
+  const FakeSurface& layer = h.window_layer;
+  ASSERT_EQ(layer.lines.size(), 8u);  // five ticks below, three to the right
+  const platform::TwipsRect c = chart.placement;
+  EXPECT_FLOAT_EQ(layer.lines[4].x1, c.left + c.width);
+  EXPECT_FLOAT_EQ(layer.lines[4].y2, c.top + c.height + 100);
+  EXPECT_EQ(layer.lines[0].width, 2);
+  const std::vector<std::string> expected = {
+      "0s/0.0m", "50s/0.8m", "100s/1.7m", "150s/2.5m", "200s/3.3m",
+      "1800", "800", "-200",                          // CH1 value
+      "100" + kDeg + "C", "50" + kDeg + "C", "0" + kDeg + "C",  // CH1 temperature
+      "4500", "2000", "-500",  // CH2 value: nvs12 starts at -10 like nvs1
+      "100" + kDeg + "C", "50" + kDeg + "C", "0" + kDeg + "C"};
+  EXPECT_EQ(texts(layer), expected);
+  EXPECT_EQ(layer.texts[5].colour, 16711680u);
+  EXPECT_EQ(layer.texts[8].colour, 255u);
+  EXPECT_EQ(layer.texts[11].colour, 65280u);
+  EXPECT_EQ(layer.texts[14].colour, 16711935u);
+  EXPECT_FLOAT_EQ(layer.texts[5].y, c.top - 100);
+  EXPECT_FLOAT_EQ(layer.texts[0].y, c.top + c.height + 190);
+  EXPECT_EQ(layer.fore, 0u);
+}
+
+TEST(ChartRenderer, TracesFollowTheMappingAndThePenMemory) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 1; i <= 500; ++i) s.append(10.0f * i, 20, 30, 40 + i);
+  s.shown_count = s.rec_next;  // 501
+  s.view_start = 101;
+  h.recorder.procedures().r_line();
+  const FakeSurface& chart = h.chart_surface;
+  ASSERT_EQ(chart.polylines.size(), 4u);
+  const auto& ch1 = chart.polylines[0];
+  EXPECT_EQ(ch1.first_x, 1.0f);
+  ASSERT_EQ(ch1.ys.size(), 399u);  // x = 1 .. 399: index 102 .. 500
+  EXPECT_EQ(ch1.ys[0], 200 + 1020.0f);
+  EXPECT_EQ(ch1.colour, 16711680u);
+  EXPECT_EQ(chart.polylines[1].ys[0], 20 * 2000.0f / 5000);
+  EXPECT_EQ(chart.polylines[2].ys[0], 30 * 20.0f);
+  EXPECT_EQ(chart.polylines[3].colour, 16711935u);
+  EXPECT_EQ(s.pen_x, 399.0f);
+  EXPECT_EQ(s.last_v1, 200 + 5000.0f);
+  EXPECT_EQ(s.last_t2, 540 * 20.0f);
+  // nM, compensation and the temperature lines switched off.
+  h.recorder.press("psnm");
+  EXPECT_EQ(chart.polylines[1].ys[0], (20 / 2.0f) * 0.4f);
+  h.recorder.press("ptloff");
+  EXPECT_EQ(chart.polylines.size(), 2u);
+  EXPECT_EQ(s.last_t1, 600.0f);  // temperature y is kept even when not drawn
+  // A redraw drops the selection.
+  s.sel_start = 5;
+  s.sel_end = 9;
+  h.recorder.procedures().r_line();
+  EXPECT_EQ(s.sel_start, 0.0f);
+  EXPECT_EQ(s.sel_end, 0.0f);
+}
+
+TEST(ChartRenderer, DefaultColoursWithTheGridOffDrawCh1InBlack) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 0; i < 50; ++i) s.append(1, 2, 3, 4);
+  s.shown_count = s.rec_next;
+  h.recorder.press("pgoff");
+  h.recorder.press("psdcolor");
+  EXPECT_TRUE(h.chart_surface.points.empty());
+  EXPECT_EQ(h.chart_surface.polylines[0].colour, 0u);
+  h.dialogs.colour_answers.push_back(0x123456);
+  h.recorder.press("pcdcolor");
+  EXPECT_EQ(s.color_cur1, static_cast<float>(0x123456));
+  EXPECT_EQ(h.chart_surface.polylines[0].colour, 0x123456u);
+  // A cancelled dialog changes nothing and draws nothing.
+  const int clears = h.chart_surface.clears;
+  h.recorder.press("pcolor");
+  EXPECT_EQ(s.color_back, 12648447.0f);
+  EXPECT_EQ(h.chart_surface.clears, clears);
+  h.dialogs.colour_answers.push_back(0xC0C0C0);
+  h.recorder.press("pcolor");
+  EXPECT_EQ(h.chart_surface.back, 0xC0C0C0u);
+  h.recorder.press("pl3");
+  EXPECT_EQ(h.chart_surface.polylines[0].width, 3);
+  h.recorder.press("pgon");
+  EXPECT_EQ(h.chart_surface.polylines[0].colour, 0x123456u);
+  EXPECT_EQ(h.chart_surface.points_of_width(1), 19 * 41 + 9 * 81);  // grid stays dotted
+}
+
+TEST(ChartRenderer, LivePlotterAdvancesAPageAndTheBarFollows) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  h.connect();
+  h.recorder.press("crec");
+  h.recorder.tick("Timer2");  // nothing stored: nothing drawn
+  EXPECT_TRUE(h.chart_surface.lines.empty());
+  for (int i = 1; i <= 3; ++i) s.append(i, i, 20, 20);
+  h.recorder.tick("Timer2");
+  // x = 1 (index 2) only stores the first point; x = 2 (index 3) draws one segment per trace.
+  EXPECT_EQ(h.chart_surface.lines.size(), 4u);
+  EXPECT_EQ(s.pen_x, 3.0f);
+  EXPECT_EQ(h.chart_surface.lines[0].y2, 200 + 3.0f);
+  h.recorder.tick("Timer2");
+  EXPECT_EQ(h.chart_surface.lines.size(), 4u);
+  for (int i = 4; i <= 420; ++i) s.append(i, i, 20, 20);
+  h.recorder.tick("Timer2");
+  EXPECT_EQ(s.view_start, 41.0f);  // one page advance of a tenth of the width
+  EXPECT_EQ(h.window()["nhs1"].value, 13);  // 41 * 32767 / 100000 = 13.4
+  EXPECT_EQ(s.hs_busy, 0);
+  ASSERT_EQ(h.chart_surface.polylines.size(), 4u);
+  EXPECT_EQ(h.window_layer.texts[1].text, "70s/1.2m");  // (41 - 1 + 100) / 2 s
+  EXPECT_LT(s.pen_x, s.view_width);
+  // Examine mode: samples keep arriving while the chart stands still.
+  h.recorder.press("cre");
+  EXPECT_FALSE(h.window()["Timer2"].enabled);
+  const float start = s.view_start;
+  h.recorder.tick("Timer1");
+  h.recorder.tick("Timer1");
+  EXPECT_EQ(s.rec_next, 423.0f);
+  EXPECT_EQ(s.view_start, start);
+}
+
+TEST(ChartRenderer, ClearingEmptiesRecordingAndChart) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 0; i < 30; ++i) s.append(1, 2, 3, 4);
+  s.shown_count = s.rec_next;
+  s.view_start = 5;
+  h.window()["nt1"].caption = "my notes";
+  h.recorder.procedures().clsp1();
+  EXPECT_EQ(s.rec_next, 1.0f);
+  EXPECT_EQ(s.shown_count, 1.0f);
+  EXPECT_EQ(s.view_start, 1.0f);
+  EXPECT_EQ(h.window()["nt1"].caption, "Notes:");
+  EXPECT_TRUE(h.chart_surface.polylines.empty());
+  EXPECT_EQ(h.chart_surface.points_of_width(2), 231);
+  EXPECT_EQ(h.chart_surface.text_x, 0.0f);
+}
+
+}  // namespace
+}  // namespace zetra::chart

@@ -1,0 +1,57 @@
+// The readout templates and the live readouts that Timer3 writes.
+#include <gtest/gtest.h>
+
+#include "recorder/chart/readouts.h"
+#include "recorder/numbers/number_format.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::chart {
+namespace {
+
+using numbers::format_readout;
+using testing::RecorderHarness;
+
+TEST(ReadoutTemplate, BothRangesBothSignsAndOverflow) {
+  EXPECT_EQ(format_readout(12.5, false, "pA"), "+000'012.5 pA");
+  EXPECT_EQ(format_readout(-12.5, false, "pA"), "- 000'012.5 pA");
+  EXPECT_EQ(format_readout(0, false, "pA"), "+000'000.0 pA");
+  EXPECT_EQ(format_readout(0.05, false, "nM"), "+000'000.1 nM");   // halves away from zero
+  EXPECT_EQ(format_readout(-0.25, false, "nM"), "- 000'000.3 nM");
+  EXPECT_EQ(format_readout(999999.96, false, "pA"), "+1000'000.0 pA");  // extra digit at the left
+  EXPECT_EQ(format_readout(1234, true, "pA"), "+0'001'234 pA");
+  EXPECT_EQ(format_readout(-1234.5, true, "pA"), "- 0'001'235 pA");
+  EXPECT_EQ(format_readout(2.5, true, "nM"), "+0'000'003 nM");
+  EXPECT_EQ(format_readout(123456789, true, "pA"), "+123'456'789 pA");
+  EXPECT_EQ(numbers::format_temperature(36.1f), "36.10" + std::string(numbers::kDegreeSign) + "C");
+  EXPECT_EQ(numbers::format_time_label(150), "150s/2.5m");
+}
+
+TEST(Readouts, UnitsSwapAtTheNextTickAndCompensationApplies) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  WindowModel& w = h.window();
+  s.live_cur1 = 1234;
+  s.live_cur2 = -50;
+  s.live_temp1 = 24.55f;
+  s.live_temp2 = 30;
+  s.range1 = 1;  // CH1 high range
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(w["t2"].caption, "+0'001'234 pA");
+  EXPECT_EQ(w["t1"].caption, "+0'001'234 nM");
+  EXPECT_EQ(w["t22"].caption, "- 000'050.0 pA");
+  EXPECT_EQ(w["t12"].caption, "- 000'025.0 nM");
+  EXPECT_EQ(w["t42"].caption, "30.00" + std::string(numbers::kDegreeSign) + "C");
+  h.recorder.press("psnm");
+  EXPECT_EQ(w["t2"].caption, "+0'001'234 pA");  // unchanged until the tick
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(w["t22"].caption, "- 000'025.0 nM");
+  EXPECT_EQ(w["t12"].caption, "- 000'050.0 pA");
+  // Compensation: at tc_start the current is unchanged; 5.45 degrees above takes 545 pA.
+  h.recorder.press("ptcmo");
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(w["t1"].caption, "+0'001'234 pA");
+  EXPECT_EQ(w["t12"].caption, "- 000'595.0 pA");
+}
+
+}  // namespace
+}  // namespace zetra::chart

@@ -1,0 +1,64 @@
+// The resize layout in twips, the minimum size and the remembered geometry.
+#include <gtest/gtest.h>
+
+#include "recorder/chart/chart.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::chart {
+namespace {
+
+using testing::RecorderHarness;
+
+TEST(WindowLayout, TwipsOfBothLayouts) {
+  const WindowLayout hidden = lay_out_window(12000, 9000, false);
+  EXPECT_EQ(hidden.chart.left, 0);
+  EXPECT_EQ(hidden.chart.top, 2160);
+  EXPECT_EQ(hidden.chart.width, 10000);
+  EXPECT_EQ(hidden.chart.height, 5000);
+  EXPECT_EQ(hidden.nhs1.top, 7550);  // 390 below the chart's bottom
+  EXPECT_EQ(hidden.nhs1.width, 10800);
+  EXPECT_EQ(hidden.nvs1.left, 10972);
+  EXPECT_EQ(hidden.nvs2.left, 11200);
+  EXPECT_EQ(hidden.nvs12.left, 11440);
+  EXPECT_EQ(hidden.nvs22.left, 11670);
+  EXPECT_EQ(hidden.nvs22.height, 5300);  // 300 taller than the chart
+  EXPECT_EQ(hidden.sp1.width, 11860);
+  EXPECT_FALSE(hidden.notes_visible);
+  const WindowLayout shown = lay_out_window(12000, 9000, true);
+  EXPECT_EQ(shown.chart.height, 4260);
+  EXPECT_EQ(shown.nhs1.top, 6810);
+  EXPECT_EQ(shown.nvs1.height, 4560);
+  EXPECT_TRUE(shown.notes_visible);
+  EXPECT_EQ(shown.nt1.top, 7090);
+  EXPECT_EQ(shown.nt1.width, 11840);
+}
+
+TEST(WindowLayout, MinimumSizeAndRememberedGeometry) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  Chart& chart = h.recorder.chart();
+  WindowLayout applied;
+  chart.apply_layout = [&](const WindowLayout& l) { applied = l; };
+  chart.resize({300, 200, 8000, 6000, false, false});
+  EXPECT_EQ(applied.width, 9000);
+  EXPECT_EQ(applied.height, 7000);
+  EXPECT_EQ(s.win_width, 9000.0f);
+  EXPECT_EQ(s.win_height, 7000.0f);
+  EXPECT_EQ(s.win_left, 300.0f);
+  EXPECT_EQ(s.win_top, 200.0f);
+  // Maximised: laid out, but the last normal geometry stays.
+  chart.resize({0, 0, 20000, 15000, false, true});
+  EXPECT_EQ(applied.width, 20000);
+  EXPECT_EQ(s.win_width, 9000.0f);
+  // Minimised: nothing at all.
+  chart.resize({0, 0, 100, 100, true, false});
+  EXPECT_EQ(applied.width, 20000);
+  // Notes on lays out again at the same size.
+  h.window().check("pnoteson");
+  h.recorder.procedures().form_resize();
+  EXPECT_TRUE(applied.notes_visible);
+  EXPECT_EQ(applied.width, 20000);
+}
+
+}  // namespace
+}  // namespace zetra::chart
