@@ -1,0 +1,147 @@
+#include "platform/qt/qt_surface.h"
+
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+
+#include "recorder/numbers/number_format.h"
+
+namespace zetra::platform {
+namespace {
+
+// Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
+constexpr double kFarPixel = 1.0e6;
+
+int to_pixel(double value) {
+  if (!(value == value)) return 0;  // NaN
+  return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
+}
+
+}  // namespace
+
+QtSurface::QtSurface(Colour background) : background_(background & 0xFFFFFFu) { resize(1, 1); }
+
+void QtSurface::resize(int width_px, int height_px) {
+  image_ = QImage(std::max(1, width_px), std::max(1, height_px), QImage::Format_RGB32);
+  clear();
+}
+
+void QtSurface::set_scale(float top, float height, float width) {
+  top_ = top;
+  height_ = height;
+  width_ = width;
+}
+
+int QtSurface::pixel_x(float x) const {
+  return to_pixel(static_cast<double>(x) * (image_.width() - 1) / width_);
+}
+
+int QtSurface::pixel_y(float y) const {
+  return to_pixel((static_cast<double>(y) - top_) * (image_.height() - 1) / height_);
+}
+
+void QtSurface::clear() { image_.fill(to_qcolor(background_)); }
+
+void QtSurface::begin(QPainter& painter, Colour colour, LineStyle style) const {
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(to_qcolor(colour));
+  pen.setWidth(pen_width_);
+  pen.setStyle(style == LineStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
+  pen.setCapStyle(Qt::SquareCap);
+  painter.setPen(pen);
+  if (mode_ == DrawMode::Invert) painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+}
+
+void QtSurface::line(float x1, float y1, float x2, float y2) { line(x1, y1, x2, y2, foreground_); }
+
+void QtSurface::line(float x1, float y1, float x2, float y2, Colour colour) {
+  QPainter painter(&image_);
+  begin(painter, colour, style_);
+  painter.drawLine(pixel_x(x1), pixel_y(y1), pixel_x(x2), pixel_y(y2));
+}
+
+// A square dot as wide as the pen, written straight into the picture.
+void QtSurface::point(float x, float y) {
+  const int left = pixel_x(x) - pen_width_ / 2;
+  const int top = pixel_y(y) - pen_width_ / 2;
+  const QRgb rgb = to_qcolor(foreground_).rgb();
+  for (int row = std::max(0, top); row < std::min(image_.height(), top + pen_width_); ++row) {
+    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
+    for (int col = std::max(0, left); col < std::min(image_.width(), left + pen_width_); ++col) {
+      line[col] = mode_ == DrawMode::Invert ? (line[col] ^ 0x00FFFFFFu) : rgb;
+    }
+  }
+}
+
+void QtSurface::polyline(float first_x, const float* ys, int count) {
+  polyline(first_x, ys, count, foreground_);
+}
+
+// Per pixel column: the vertical extent of the column's samples, and the line from the previous
+// column's last sample to this column's first. That is exactly the union of one line per pair of
+// neighbours, because lines between samples of one column are vertical runs in that column.
+void QtSurface::polyline(float first_x, const float* ys, int count, Colour colour) {
+  if (count < 2) return;
+  lines_.clear();
+  int column = pixel_x(first_x);
+  int first = pixel_y(ys[0]);
+  int low = first, high = first, last = first;
+  previous_column_ = column;
+  previous_last_ = first;
+  for (int k = 1; k < count; ++k) {
+    const int px = pixel_x(first_x + static_cast<float>(k));
+    const int py = pixel_y(ys[k]);
+    if (px != column) {
+      flush_column(column, first, low, high, last);
+      column = px;
+      first = low = high = last = py;
+      continue;
+    }
+    low = std::min(low, py);
+    high = std::max(high, py);
+    last = py;
+  }
+  flush_column(column, first, low, high, last);
+  if (lines_.empty()) lines_.emplace_back(column, low, column, high);  // all in one pixel
+  QPainter painter(&image_);
+  begin(painter, colour, LineStyle::Solid);
+  if (pen_width_ == 1) {
+    painter.drawLines(lines_.data(), static_cast<int>(lines_.size()));
+  } else {
+    // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
+    for (const QLine& l : lines_) painter.drawLine(l);
+  }
+}
+
+void QtSurface::flush_column(int column, int first, int low, int high, int last) {
+  if (column != previous_column_) {
+    lines_.emplace_back(previous_column_, previous_last_, column, first);
+  }
+  if (low != high) lines_.emplace_back(column, low, column, high);
+  previous_column_ = column;
+  previous_last_ = last;
+}
+
+void QtSurface::print_text(const std::string& text) {
+  QPainter painter(&image_);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  painter.setPen(to_qcolor(foreground_));
+  painter.setFont(font_);
+  const QFontMetrics metrics(font_);
+  painter.drawText(QPoint(pixel_x(text_x_), pixel_y(text_y_) + metrics.ascent()),
+                   QString::fromStdString(text));
+}
+
+Bitmap QtSurface::bitmap() const {
+  Bitmap bitmap;
+  bitmap.width = image_.width();
+  bitmap.height = image_.height();
+  bitmap.pixels.resize(static_cast<size_t>(bitmap.width) * bitmap.height);
+  for (int row = 0; row < bitmap.height; ++row) {
+    const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(row));
+    std::copy(line, line + bitmap.width, bitmap.pixels.begin() + static_cast<ptrdiff_t>(row) * bitmap.width);
+  }
+  return bitmap;
+}
+
+}  // namespace zetra::platform

@@ -1,0 +1,74 @@
+// The drawing surface on a persistent QImage (RGB32): the chart p1 in user coordinates, or the
+// window's own drawing layer in twips. A widget shows image(); invert mode flips pixels.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QLine>
+#include <QPainter>
+#include <vector>
+
+#include "platform/surface.h"
+
+namespace zetra::platform {
+
+class QtSurface : public Surface {
+ public:
+  explicit QtSurface(Colour background = 12648447);
+
+  // A new picture of the given size in pixels, filled with the background colour.
+  void resize(int width_px, int height_px);
+  void set_placement(const TwipsRect& placement) { placement_ = placement; }
+  void set_font(const QFont& font) { font_ = font; }
+  const QImage& image() const { return image_; }
+
+  void set_scale(float top, float height, float width) override;
+  float scale_top() const override { return top_; }
+  float scale_height() const override { return height_; }
+  float scale_width() const override { return width_; }
+  void clear() override;
+  void line(float x1, float y1, float x2, float y2) override;
+  void line(float x1, float y1, float x2, float y2, Colour colour) override;
+  void point(float x, float y) override;
+  void polyline(float first_x, const float* ys, int count) override;
+  void polyline(float first_x, const float* ys, int count, Colour colour) override;
+  int pen_width() const override { return pen_width_; }
+  void set_pen_width(int width) override { pen_width_ = width < 1 ? 1 : width; }
+  Colour foreground() const override { return foreground_; }
+  void set_foreground(Colour colour) override { foreground_ = colour & 0xFFFFFFu; }
+  Colour background() const override { return background_; }
+  void set_background(Colour colour) override { background_ = colour & 0xFFFFFFu; }
+  LineStyle line_style() const override { return style_; }
+  void set_line_style(LineStyle style) override { style_ = style; }
+  DrawMode draw_mode() const override { return mode_; }
+  void set_draw_mode(DrawMode mode) override { mode_ = mode; }
+  void set_text_position(float x, float y) override { text_x_ = x, text_y_ = y; }
+  void print_text(const std::string& text) override;
+  TwipsRect placement_twips() const override { return placement_; }
+  Bitmap bitmap() const override;
+
+  // Pixel of a user coordinate: the edges of the scale fall on the first and last pixel.
+  int pixel_x(float x) const;
+  int pixel_y(float y) const;
+
+ private:
+  void begin(QPainter& painter, Colour colour, LineStyle style) const;
+  void flush_column(int column, int first, int low, int high, int last);
+
+  QImage image_;
+  float top_ = 1, height_ = -1, width_ = 1;
+  int pen_width_ = 1;
+  Colour foreground_ = 0, background_;
+  LineStyle style_ = LineStyle::Solid;
+  DrawMode mode_ = DrawMode::Copy;
+  float text_x_ = 0, text_y_ = 0;
+  TwipsRect placement_;
+  QFont font_;
+  std::vector<QLine> lines_;  // a polyline's lines, kept to draw them in one call without allocating
+  int previous_column_ = 0, previous_last_ = 0;
+};
+
+// 0x00BBGGRR as Qt's colour.
+inline QColor to_qcolor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+}  // namespace zetra::platform
