@@ -1,4 +1,4 @@
-// Placeholder chart surface; mouse tracking is on so moves without a button reach the readout.
+// Mouse tracking is on so moves without a button reach the hover readout.
 #include "recorder/ui/chart_widget.h"
 
 #include <QMouseEvent>
@@ -6,17 +6,15 @@
 
 namespace zetra::ui {
 
-ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
+ChartWidget::ChartWidget(platform::QtSurface& surface, QWidget* parent)
+    : QWidget(parent), surface_(surface) {
   setMouseTracking(true);
-  setMinimumSize(320, 200);
-  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ChartWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), QColor(255, 255, 192));  // the chart's design back colour, light yellow
-  painter.setPen(Qt::black);
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  painter.drawImage(0, 0, surface_.image());
 }
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) { emit pressed(event->position()); }
@@ -26,5 +24,10 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) { emit released(event->position()); }
+
+void LayerWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, layer_.image());
+}
 
 }  // namespace zetra::ui

@@ -1,9 +1,11 @@
-// The chart p1 as a widget: for now a plain surface in the chart's back colour that reports
-// mouse presses, moves and releases in pixels. The chart's drawing comes with the chart itself.
+// The chart p1 as a widget: shows the chart surface's persistent picture and reports mouse
+// presses, moves and releases in pixels.
 #pragma once
 
 #include <QPointF>
 #include <QWidget>
+
+#include "platform/qt/qt_surface.h"
 
 namespace zetra::ui {
 
@@ -11,7 +13,7 @@ class ChartWidget : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ChartWidget(QWidget* parent = nullptr);
+  explicit ChartWidget(platform::QtSurface& surface, QWidget* parent = nullptr);
 
  signals:
   void pressed(QPointF pixel);
@@ -23,6 +25,22 @@ class ChartWidget : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  platform::QtSurface& surface_;
+};
+
+// The window's own drawing layer (ticks and labels around the chart) under the other widgets.
+class LayerWidget : public QWidget {
+ public:
+  explicit LayerWidget(platform::QtSurface& layer, QWidget* parent = nullptr)
+      : QWidget(parent), layer_(layer) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  platform::QtSurface& layer_;
 };
 
 }  // namespace zetra::ui

@@ -6,6 +6,7 @@
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_surface.h"
 #include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
@@ -20,11 +21,14 @@ int main(int argc, char* argv[]) {
   zetra::platform::QtClipboard clipboard;
   zetra::platform::QtPrinter printer;
   zetra::platform::QtWindowFrame frame;
+  zetra::platform::QtSurface chart_surface;
+  zetra::platform::QtSurface window_layer;
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
                                            QCoreApplication::applicationDirPath().toStdString(),
-                                           &printer, &frame});
+                                           &printer, &frame},
+                           zetra::ChartSurfaces{&chart_surface, &window_layer});
   recorder.start();
-  zetra::ui::MainWindow window(recorder);
+  zetra::ui::MainWindow window(recorder, chart_surface, window_layer);
   dialogs.set_parent(&window);
   printer.set_parent(&window);
   frame.attach(&window);  // the settings file's geometry, read at start-up, applies now

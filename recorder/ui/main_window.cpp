@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextBrowser>
+#include <QUrl>
 
 #include "recorder/ui/chart_widget.h"
-#include "recorder/ui/live_values_panel.h"
+#include "recorder/chart/chart.h"
+#include "recorder/numbers/number_format.h"
 #include "recorder/ui/menu_builder.h"
 #include "recorder/ui/model_sync.h"
 #include "recorder/ui/widget_builder.h"
@@ -17,8 +20,13 @@
 
 namespace zetra::ui {
 
-MainWindow::MainWindow(Recorder& recorder, QWidget* parent)
-    : QMainWindow(parent), recorder_(recorder), window_(recorder.window()) {
+MainWindow::MainWindow(Recorder& recorder, platform::QtSurface& chart, platform::QtSurface& layer,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      recorder_(recorder),
+      window_(recorder.window()),
+      chart_surface_(chart),
+      layer_surface_(layer) {
   setObjectName("zetra");
   // 9000 x 7000 twips at 15 twips per pixel is the smallest useful window.
   setMinimumSize(600, 467);
@@ -33,8 +41,11 @@ MainWindow::~MainWindow() = default;
 void MainWindow::build() {
   build_menus(*menuBar(), window_, recorder_.context().platform.serial_port,
               [this](const std::string& name) { run(name); }, bindings_);
-  auto* central = new QWidget(this);
-  setCentralWidget(central);
+  central_ = new LayerWidget(layer_surface_, this);
+  setCentralWidget(central_);
+  layer_surface_.set_background(static_cast<platform::Colour>(
+      qRed(palette().window().color().rgb()) | qGreen(palette().window().color().rgb()) << 8 |
+      qBlue(palette().window().color().rgb()) << 16));
   ViewEvents events;
   events.clicked = [this](const std::string& name) { run(name); };
   events.scrolled = [this](const std::string& name, int value) {
@@ -44,11 +55,11 @@ void MainWindow::build() {
   events.text_edited = [this](const std::string& name, const QString& text) {
     window_[name].caption = text.toStdString();
   };
-  CentralWidgets widgets = build_central(*central, window_, events, bindings_);
-  live_values_ = new LiveValuesPanel(recorder_.state(), central);
-  widgets.layout->addWidget(live_values_);
-  if (widgets.chart) connect_chart(*widgets.chart);
-  chart_ = widgets.chart;
+  widgets_ = build_central(*central_, window_, events, bindings_, chart_surface_);
+  if (widgets_.chart) connect_chart(*widgets_.chart);
+  chart_ = widgets_.chart;
+  recorder_.chart().apply_layout = [this](const chart::WindowLayout& l) { apply_layout(l); };
+  window_.on("pcont", [this] { show_help(); });
 
   statusBar()->setObjectName("st1");
   auto* status_text = new QLabel(statusBar());
@@ -108,7 +119,8 @@ void MainWindow::sync() {
   } else if (testAttribute(Qt::WA_SetCursor)) {
     unsetCursor();
   }
-  live_values_->refresh();
+  if (chart_) chart_->update();
+  central_->update();
 }
 
 void MainWindow::end_program() {
@@ -126,6 +138,76 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
   window_.invoke("pexit");  // also while recording, when the menu item itself is disabled
   sync();
+}
+
+int MainWindow::to_pixels(float twips) const {
+  return static_cast<int>(numbers::round_half_even(twips * logicalDpiX() / 1440.0));
+}
+
+// Outer size and position in twips, as the layout rules count them.
+void MainWindow::lay_out() {
+  const QRect frame = frameGeometry();
+  const double twips = 1440.0 / logicalDpiX();
+  chart::WindowGeometry g;
+  g.left = static_cast<float>(frame.left() * twips);
+  g.top = static_cast<float>(frame.top() * twips);
+  g.width = static_cast<float>(frame.width() * twips);
+  g.height = static_cast<float>(frame.height() * twips);
+  g.minimized = isMinimized();
+  g.maximized = isMaximized();
+  recorder_.chart().resize(g);
+  sync();
+}
+
+void MainWindow::apply_layout(const chart::WindowLayout& l) {
+  auto place = [this](QWidget* widget, const platform::TwipsRect& r) {
+    if (widget) widget->setGeometry(to_pixels(r.left), to_pixels(r.top), to_pixels(r.width),
+                                    to_pixels(r.height));
+  };
+  place(widgets_.button_row, l.buttons);
+  for (const auto& [name, rect] : {std::pair{"sp1", l.sp1}, {"sp2", l.sp2}, {"nhs1", l.nhs1},
+                                   {"nvs1", l.nvs1}, {"nvs2", l.nvs2}, {"nvs12", l.nvs12},
+                                   {"nvs22", l.nvs22}, {"nt1", l.nt1}}) {
+    auto it = widgets_.placed.find(name);
+    if (it != widgets_.placed.end()) place(it->second, rect);
+  }
+  if (chart_) {
+    place(chart_, l.chart);
+    chart_surface_.resize(chart_->width(), chart_->height());
+    chart_surface_.set_placement(l.chart);
+  }
+  const QSize area = central_->size();
+  const double twips = 1440.0 / logicalDpiX();
+  layer_surface_.resize(area.width(), area.height());
+  const platform::TwipsRect whole{0, 0, static_cast<float>(area.width() * twips),
+                                  static_cast<float>(area.height() * twips)};
+  layer_surface_.set_scale(0, whole.height, whole.width);
+  layer_surface_.set_placement(whole);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  lay_out();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) lay_out();
+}
+
+// Help > Contents and F1: the help document from the program's folder in a window of its own.
+void MainWindow::show_help() {
+  if (!help_) {
+    help_ = new QTextBrowser(this);
+    help_->setWindowFlag(Qt::Window);
+    help_->setObjectName("help");
+    help_->setWindowTitle("ZetraII Help");
+    help_->setOpenExternalLinks(true);
+    help_->resize(720, 640);
+  }
+  help_->setSource(QUrl::fromLocalFile(QString::fromStdString(recorder_.state().help_file)));
+  help_->show();
+  help_->raise();
 }
 
 }  // namespace zetra::ui

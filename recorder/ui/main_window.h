@@ -6,20 +6,26 @@
 #include <memory>
 #include <string>
 
+#include "platform/qt/qt_surface.h"
 #include "recorder/app/recorder.h"
+#include "recorder/chart/window_layout.h"
 #include "recorder/ui/view_bindings.h"
+#include "recorder/ui/widget_builder.h"
 
 class QLabel;
+class QTextBrowser;
 
 namespace zetra::ui {
 
 class ChartWidget;
-class LiveValuesPanel;
+class LayerWidget;
 class WindowTimers;
 
 class MainWindow : public QMainWindow {
  public:
-  explicit MainWindow(Recorder& recorder, QWidget* parent = nullptr);
+  // `chart` and `layer` are the surfaces the recorder draws the chart and its labels on.
+  MainWindow(Recorder& recorder, platform::QtSurface& chart, platform::QtSurface& layer,
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Mirrors the whole model: captions, states, checks, scroll bars, timers and the title.
@@ -29,6 +35,8 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void build();
@@ -36,13 +44,21 @@ class MainWindow : public QMainWindow {
   void tick(const std::string& timer);
   void connect_chart(ChartWidget& chart);
   ChartMouse chart_mouse(QPointF pixel, int buttons) const;
+  void lay_out();  // the window's size and state to the chart's layout
+  void apply_layout(const chart::WindowLayout& layout);
+  int to_pixels(float twips) const;
+  void show_help();
 
   Recorder& recorder_;
   WindowModel& window_;
   ViewBindings bindings_;
   std::unique_ptr<WindowTimers> timers_;
-  LiveValuesPanel* live_values_ = nullptr;  // temporary, until the chart's readouts arrive
+  platform::QtSurface& chart_surface_;
+  platform::QtSurface& layer_surface_;
+  LayerWidget* central_ = nullptr;
+  CentralWidgets widgets_;
   ChartWidget* chart_ = nullptr;
+  QTextBrowser* help_ = nullptr;
   bool closing_ = false;  // set by end_program: the close is no longer questioned
 };
 

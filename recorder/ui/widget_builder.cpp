@@ -70,8 +70,8 @@ class WidgetBuilder {
     return bar;
   }
 
-  ChartWidget* chart(Control& control) {
-    auto* c = new ChartWidget(&central_);
+  ChartWidget* chart(Control& control, platform::QtSurface& surface) {
+    auto* c = new ChartWidget(surface, &central_);
     bind(control, c);
     return c;
   }
@@ -131,46 +131,35 @@ QFrame* panel(WidgetBuilder& b, WindowModel& window, Control& panel_control) {
   return frame;
 }
 
-QHBoxLayout* button_row(WidgetBuilder& b, WindowModel& window) {
-  auto* row = new QHBoxLayout;
+QWidget* button_row(WidgetBuilder& b, WindowModel& window) {
+  auto* holder = new QWidget(&b.central_);
+  auto* row = new QHBoxLayout(holder);
+  row->setContentsMargins(0, 2, 0, 2);
   for (Control* c : window.controls()) {
     if (c->kind != ControlKind::Button || !c->parent.empty()) continue;
     if (c->name == "conoff") row->addSpacing(24);  // link and recording apart from file and edit
-    row->addWidget(b.button(*c));
+    QPushButton* button = b.button(*c);
+    button->setParent(holder);
+    row->addWidget(button);
   }
   row->addStretch();
-  return row;
-}
-
-QHBoxLayout* panel_row(WidgetBuilder& b, WindowModel& window) {
-  auto* row = new QHBoxLayout;
-  for (Control* c : window.controls()) {
-    if (c->kind == ControlKind::Panel) row->addWidget(panel(b, window, *c));
-  }
-  return row;
+  return holder;
 }
 
 }  // namespace
 
 CentralWidgets build_central(QWidget& central, WindowModel& window, const ViewEvents& events,
-                             ViewBindings& bindings) {
+                             ViewBindings& bindings, platform::QtSurface& chart_surface) {
   WidgetBuilder b(central, events, bindings);
   CentralWidgets result;
-  result.layout = new QVBoxLayout(&central);
-  result.layout->addLayout(button_row(b, window));
-  result.layout->addLayout(panel_row(b, window));
-  auto* chart_row = new QHBoxLayout;
-  result.layout->addLayout(chart_row, 1);
+  result.button_row = button_row(b, window);
   for (Control* c : window.controls()) {
-    if (c->kind == ControlKind::Chart) chart_row->addWidget(result.chart = b.chart(*c), 1);
-    if (c->kind == ControlKind::ScrollBar && c->vertical) chart_row->addWidget(b.scroll_bar(*c));
-    if (c->kind == ControlKind::ScrollBar && !c->vertical) result.layout->addWidget(b.scroll_bar(*c));
-  }
-  for (Control* c : window.controls()) {
-    if (c->kind != ControlKind::TextBox || !c->parent.empty()) continue;
-    QPlainTextEdit* area = b.text_area(*c);
-    area->setMaximumHeight(90);
-    result.layout->addWidget(area);
+    if (c->kind == ControlKind::Panel) result.placed[c->name] = panel(b, window, *c);
+    if (c->kind == ControlKind::Chart) result.chart = b.chart(*c, chart_surface);
+    if (c->kind == ControlKind::ScrollBar) result.placed[c->name] = b.scroll_bar(*c);
+    if (c->kind == ControlKind::TextBox && c->parent.empty()) {
+      result.placed[c->name] = b.text_area(*c);
+    }
   }
   return result;
 }

@@ -1,10 +1,14 @@
 // Builds the window's widgets below the menu bar from the model's buttons, panels, labels, boxes,
 // scroll bars and chart, each named after its control, and connects them to the view's events.
+// The widgets are placed by the window layout in twips, not by Qt layouts.
 #pragma once
 
-#include <QVBoxLayout>
+#include <QWidget>
 #include <functional>
+#include <map>
 #include <string>
+
+#include "platform/qt/qt_surface.h"
 
 #include "recorder/ui/chart_widget.h"
 #include "recorder/ui/view_bindings.h"
@@ -19,11 +23,12 @@ struct ViewEvents {
 };
 
 struct CentralWidgets {
-  QVBoxLayout* layout = nullptr;  // rows from top to bottom; more rows may be appended
+  QWidget* button_row = nullptr;  // the file, edit, link and recording buttons
   ChartWidget* chart = nullptr;
+  std::map<std::string, QWidget*> placed;  // panels, scroll bars and notes by control name
 };
 
 CentralWidgets build_central(QWidget& central, WindowModel& window, const ViewEvents& events,
-                             ViewBindings& bindings);
+                             ViewBindings& bindings, platform::QtSurface& chart_surface);
 
 }  // namespace zetra::ui

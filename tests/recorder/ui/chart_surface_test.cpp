@@ -101,6 +101,7 @@ TEST(QtSurface, WidestViewRedrawsQuickly) {
 }  // namespace zetra::platform
 
 int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);  // fonts for the labels
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -68,9 +68,10 @@ class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest()
       : recorder(Platform{port, library, dialogs, pause, clipboard, folder.path().toStdString(),
-                          &printer, &frame}) {
+                          &printer, &frame},
+                 ChartSurfaces{&chart_surface, &window_layer}) {
     recorder.start();
-    window = std::make_unique<MainWindow>(recorder);
+    window = std::make_unique<MainWindow>(recorder, chart_surface, window_layer);
     frame.attach(window.get());
     window->show();
   }
@@ -92,6 +93,8 @@ class MainWindowTest : public ::testing::Test {
   testing::MemoryClipboard clipboard;
   platform::QtPrinter printer{folder.filePath("print.pdf"), std::nullopt};  // the dialog cancels
   platform::QtWindowFrame frame;
+  platform::QtSurface chart_surface;
+  platform::QtSurface window_layer;
   Recorder recorder;
   std::unique_ptr<MainWindow> window;
 };
@@ -167,7 +170,9 @@ TEST_F(MainWindowTest, TriggersClicksAndTicksGoThroughTheModel) {
   recorder.tick("Timer1");
   window->sync();
   EXPECT_EQ(recorder.state().rec_next, 3.0f);
-  EXPECT_TRUE(find<QLabel>("live_values")->text().endsWith("samples: 2"));
+  recorder.tick("Timer3");
+  window->sync();
+  EXPECT_TRUE(find<QLabel>("t2")->text().endsWith(" pA"));  // the readout of the live value
 }
 
 TEST_F(MainWindowTest, EditsAndScrollsReachTheModel) {
