@@ -11,11 +11,10 @@ void ExitControl::exit_program() {
   const platform::MessageAnswer answer = context_.platform.dialogs.message_box(
       "Save data before exit?", "Exit Zetra", platform::MessageIcon::Question,
       platform::MessageButtons::YesNoCancel);
-  if (answer == platform::MessageAnswer::Yes) {
-    Procedures::call(context_.procedures.save_recording);
-  } else if (answer != platform::MessageAnswer::No) {
-    return;
-  }
+  if (answer != platform::MessageAnswer::Yes && answer != platform::MessageAnswer::No) return;
+  // A recording that could not be saved keeps the program open with the data; the message said why.
+  const auto& save_recording = context_.procedures.save_recording;
+  if (answer == platform::MessageAnswer::Yes && save_recording && !save_recording()) return;
   Procedures::call(context_.procedures.zetrasave);
   Procedures::call(context_.procedures.end_program);
 }

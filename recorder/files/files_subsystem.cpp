@@ -1,7 +1,5 @@
 #include "recorder/files/files_subsystem.h"
 
-#include "recorder/files/exit_command.h"
-
 namespace zetra::files {
 
 void FilesSubsystem::bind() {
@@ -9,7 +7,6 @@ void FilesSubsystem::bind() {
   settings.install();
   notes.bind();
   printing.bind();
-  bind_exit(context_, recording);
 }
 
 }  // namespace zetra::files

@@ -46,7 +46,7 @@ void RecordingCommands::bind() {
   window.on("psave", [this] { save(); });
   window.on("csave", [this] { save(); });
   window.on("psaveas", [this] { save_as(); });
-  context_.procedures.save_recording = [this] { last_save_failed = !save(); };
+  context_.procedures.save_recording = [this] { return save(); };
 }
 
 void RecordingCommands::busy() {

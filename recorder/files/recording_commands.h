@@ -28,7 +28,6 @@ class RecordingCommands {
   bool open_path(const std::string& path);
 
   // Set when a Save that tried to write failed; the exit question reads it.
-  bool last_save_failed = false;
 
   // Test seam: the next writes fail at this step.
   FaultPlan* faults = nullptr;

@@ -17,7 +17,8 @@ struct Procedures {
   Procedure nhs1_setb;  // horizontal scrollbar while recording
   Procedure zetraopen;  // read the settings file
   Procedure zetrasave;  // write the settings file
-  Procedure save_recording;  // the Save command
+  // The Save command; false when the recording could not be written (the user was told why).
+  std::function<bool()> save_recording;
   Procedure form_resize;     // lay the window out again at its present size, then redraw
   Procedure end_program;     // close the main window for good (the exit question is answered)
 

@@ -12,8 +12,12 @@ using testing::RecorderHarness;
 
 struct ExitLog {
   std::string calls;
+  bool save_works = true;
   void install(Procedures& p) {
-    p.save_recording = [this] { calls += "save "; };
+    p.save_recording = [this] {
+      calls += "save ";
+      return save_works;
+    };
     p.zetrasave = [this] { calls += "settings "; };
     p.end_program = [this] { calls += "end"; };
   }
@@ -41,6 +45,16 @@ TEST(Exit, YesSavesBothNoSavesSettingsCancelStays) {
   EXPECT_EQ(log.calls, "");
   EXPECT_EQ(h.window()["crec"].caption, "Stop");
   EXPECT_EQ(h.window()["conoff"].caption, "Off");
+}
+
+TEST(Exit, AFailedSaveKeepsTheProgramOpen) {
+  RecorderHarness h;
+  ExitLog log;
+  log.install(h.recorder.procedures());
+  log.save_works = false;
+  h.dialogs.message_answers = {platform::MessageAnswer::Yes};
+  h.recorder.press("pexit");
+  EXPECT_EQ(log.calls, "save ");
 }
 
 }  // namespace
