@@ -4,18 +4,11 @@
 #include <string>
 
 #include "recorder/numbers/number_format.h"
+#include "recorder/window/control_set.h"
+#include "recorder/window/tc_mode.h"
 
 namespace zetra {
 namespace {
-
-struct MenuValue {
-  const char* item;
-  float value;
-};
-
-constexpr MenuValue kMemoryItems[] = {{"pr100", 100000},   {"pr200", 200000},
-                                      {"pr500", 500000},   {"pr1m", 1000000},
-                                      {"pr2m", 2000000},   {"pr5m", 5000000}};
 
 // A typed number becomes a float value only when it is finite as a float.
 bool to_finite_float(double number, float& out) {
@@ -53,8 +46,8 @@ void SignalConditioning::bind() {
     const std::string item = "p" + std::to_string(rate) + "s1";
     window.on(item, [this, rate, item] { choose_rate(rate, item); });
   }
-  for (const MenuValue& memory : kMemoryItems) {
-    window.on(memory.item, [this, memory] { choose_memory(memory.value, memory.item); });
+  for (const MemoryItem& memory : kMemoryItems) {
+    window.on(memory.item, [this, memory] { choose_memory(memory.capacity, memory.item); });
   }
 }
 
@@ -114,10 +107,7 @@ void SignalConditioning::ask_number(const char* title, const char* prompt, float
 
 void SignalConditioning::set_tc_mode(bool on) {
   WindowModel& window = context_.window;
-  context_.state.tc_on = on;
-  window.check(on ? "ptcmo" : "ptcmf");
-  window["t5"].visible = on;
-  window["t52"].visible = on;
+  show_tc_mode(context_.state, window, on);
   Procedures::call(context_.procedures.r_line);
 }
 

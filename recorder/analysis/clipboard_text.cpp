@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "recorder/acquisition/display_rule.h"
+#include "recorder/state/display_rule.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::analysis {

@@ -3,8 +3,9 @@
 #include <cmath>
 #include <string_view>
 
-#include "recorder/acquisition/display_rule.h"
+#include "recorder/state/display_rule.h"
 #include "recorder/analysis/walk.h"
+#include "recorder/chart/scale_menus.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::analysis {
@@ -193,8 +194,7 @@ bool measure(RecorderState& s, Measurement mode) {
 }
 
 std::string status_line(const RecorderState& s) {
-  return "DIV: " + s.label_time + "_" + s.label_div1 + "_" + s.label_div2 + "_" + s.label_tdiv1 +
-         "_" + s.label_tdiv2 + s.readout;
+  return chart::scale_labels(s) + s.readout;
 }
 
 }  // namespace zetra::analysis

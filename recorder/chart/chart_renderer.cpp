@@ -20,7 +20,8 @@ ChartRenderer::Pass ChartRenderer::begin_pass() const {
   const RecorderState& s = context_.state;
   Pass pass{};
   pass.nanomolar = !context_.window["pspa"].checked;
-  pass.compensated = context_.window["ptcmo"].checked;
+  pass.rule1 = channel_rule(s, 1);
+  pass.rule2 = channel_rule(s, 2);
   pass.temperature_lines = context_.window["ptlon"].checked;
   pass.k2 = s.span1 / s.span2;
   pass.kt1 = s.span1 / s.tspan1;
@@ -33,18 +34,12 @@ ChartRenderer::TracePoint ChartRenderer::point_at(const Pass& pass, float x) con
   const RecorderState& s = context_.state;
   const float highest = std::max(1.0f, std::min(s.shown_count - 1, s.rec_capacity));
   const auto i = static_cast<size_t>(std::clamp(rnd(s.view_start + x), 1.0f, highest));
-  float v1 = s.rec_cur1[i];
-  float v2 = s.rec_cur2[i];
   const float t1 = s.rec_temp1[i];
   const float t2 = s.rec_temp2[i];
-  if (pass.compensated) {
-    v1 = v1 - (t1 - s.tc_start1) * s.tc_factor1;
-    v2 = v2 - (t2 - s.tc_start2) * s.tc_factor2;
-  }
-  if (pass.nanomolar) {
-    v1 = v1 / s.pa_per_nm1;
-    v2 = v2 / s.pa_per_nm2;
-  }
+  const float v1 = pass.nanomolar ? pass.rule1.nanomolar(s.rec_cur1[i], t1)
+                                  : pass.rule1.compensated_pa(s.rec_cur1[i], t1);
+  const float v2 = pass.nanomolar ? pass.rule2.nanomolar(s.rec_cur2[i], t2)
+                                  : pass.rule2.compensated_pa(s.rec_cur2[i], t2);
   return {s.offset1 + v1, (s.offset2 + v2) * pass.k2, (t1 - s.tbase1) * pass.kt1,
           (t2 - s.tbase2) * pass.kt2};
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/surface.h"
+#include "recorder/state/display_rule.h"
 #include "recorder/window/recorder_context.h"
 
 namespace zetra::chart {
@@ -30,7 +31,8 @@ class ChartRenderer {
   };
   // What a drawing pass takes once at its start.
   struct Pass {
-    bool nanomolar, compensated, temperature_lines;
+    bool nanomolar, temperature_lines;
+    ChannelRule rule1, rule2;
     float k2, kt1, kt2;  // span1 / span2, span1 / tspan1, span1 / tspan2
   };
 

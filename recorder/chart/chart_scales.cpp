@@ -3,35 +3,13 @@
 #include <string>
 
 #include "recorder/chart/chart_view_rules.h"
+#include "recorder/chart/scale_menus.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::chart {
 namespace {
 
 constexpr float kBarEnd = 32767;
-
-struct TimeChoice {
-  const char* item;
-  float seconds;
-};
-constexpr TimeChoice kTimeChoices[] = {{"pt1s", 1},     {"pt2s", 2},     {"pt5s", 5},
-                                       {"pt10s", 10},   {"pt20s", 20},   {"pt50s", 50},
-                                       {"pt100s", 100}, {"pt200s", 200}, {"pt500s", 500},
-                                       {"pt1000s", 1000}};
-
-constexpr const char* kValueNames[] = {"10",    "20",    "50",     "100",    "200",
-                                       "500",   "1000",  "2000",   "5000",   "10000",
-                                       "20000", "50000", "100000", "200000", "500000"};
-
-struct TemperatureChoice {
-  const char* item1;
-  const char* item2;
-  int16_t tspan;
-};
-constexpr TemperatureChoice kTemperatureChoices[] = {
-    {"pt01", "pt012", 1},  {"pt02", "pt022", 2},   {"pt05", "pt052", 5},   {"pt1", "pt12b", 10},
-    {"pt2", "pt22", 20},   {"pt5", "pt52", 50},    {"pt10", "pt102", 100}, {"pt12", "pt122", 120},
-    {"pt15", "pt152", 150}, {"pt20", "pt202", 200}};
 
 // Static chart: recording stopped, or examining.
 bool static_chart(const WindowModel& window) {
@@ -90,8 +68,7 @@ void ChartScales::bind_scroll_bars() {
 
 void ChartScales::update_status_line() {
   const RecorderState& s = context_.state;
-  context_.window["st1"].caption = "DIV: " + s.label_time + "_" + s.label_div1 + "_" + s.label_div2 +
-                                   "_" + s.label_tdiv1 + "_" + s.label_tdiv2 + " ";
+  context_.window["st1"].caption = scale_labels(s) + " ";
 }
 
 void ChartScales::choose_time(const char* item, float seconds) {
@@ -100,11 +77,7 @@ void ChartScales::choose_time(const char* item, float seconds) {
   s.view_width = (1 / s.sample_interval) * seconds * 20;
   s.label_time = context_.window[item].caption;
   update_status_line();
-  if (live_follow(context_.window)) {
-    nhs1_setb();
-  } else if (s.shown_count > 1) {
-    nhs1_set();
-  }
+  set_up_horizontal_bar(context_);
   resetp();
   Procedures::call(context_.procedures.r_line);
 }
@@ -129,9 +102,7 @@ void ChartScales::choose_value(const std::string& item, float per_division, int 
 void ChartScales::choose_temperature(const std::string& item, int16_t tspan, int channel) {
   RecorderState& s = context_.state;
   context_.window.check(item);
-  std::string label = numbers::format_shortest(tspan / 10.0f);
-  label += numbers::kDegreeSign;
-  label += 'C';
+  const std::string label = temperature_label(tspan);
   if (channel == 1) {
     s.tspan1 = tspan;
     s.label_tdiv1 = label;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "recorder/acquisition/display_rule.h"
+#include "recorder/state/display_rule.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::files {

@@ -1,7 +1,8 @@
 #include "recorder/files/recording_commands.h"
 
-#include "recorder/files/scale_controls.h"
+#include "recorder/chart/scale_menus.h"
 #include "recorder/files/text_encoding.h"
+#include "recorder/window/tc_mode.h"
 
 namespace zetra::files {
 
@@ -130,8 +131,8 @@ bool RecordingCommands::open_path(const std::string& path) {
   context_.state.file_name = path;
   context_.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
   apply(loaded);
-  sync_scale_controls(context_);
-  set_up_horizontal_bar(context_);
+  chart::bring_scale_controls_in_line(context_);
+  chart::set_up_horizontal_bar(context_);
   Procedures::call(context_.procedures.r_line);
   set_caption();
   return true;
@@ -169,11 +170,7 @@ void RecordingCommands::apply(LoadedRecording& loaded) {
   s.tc_factor1 = h.tc_factor1;
   s.tc_factor2 = h.tc_factor2;
   context_.window["nt1"].caption = from_windows1252(loaded.notes);
-  const bool tc_on = h.tc_off != 1;
-  s.tc_on = tc_on;
-  context_.window.check(tc_on ? "ptcmo" : "ptcmf");
-  context_.window["t5"].visible = tc_on;
-  context_.window["t52"].visible = tc_on;
+  show_tc_mode(s, context_.window, h.tc_off != 1);
 }
 
 }  // namespace zetra::files

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "platform/paths.h"
-#include "recorder/files/scale_controls.h"
+#include "recorder/chart/scale_menus.h"
 #include "recorder/window/control_set.h"
+#include "recorder/window/tc_mode.h"
 
 namespace zetra::files {
 namespace {
@@ -143,7 +144,7 @@ void SettingsCommands::zetraopen() {
     apply_window(r);
   }
   s.allocate(s.rec_capacity);
-  if (found) set_up_horizontal_bar(context_);
+  if (found) chart::set_up_horizontal_bar(context_);
 }
 
 void SettingsCommands::apply_scales(const SettingsRecord& r) {
@@ -164,7 +165,7 @@ void SettingsCommands::apply_scales(const SettingsRecord& r) {
   const auto on_bar = [](float v) { return finite(v) && v >= -50 && v <= 100; };
   take(s.tbase1, r.tbase1, on_bar);
   take(s.tbase2, r.tbase2, on_bar);
-  sync_scale_controls(context_);
+  chart::bring_scale_controls_in_line(context_);
 }
 
 void SettingsCommands::apply_values(const SettingsRecord& r) {
@@ -192,9 +193,7 @@ void SettingsCommands::apply_choices(const SettingsRecord& r) {
   if (r.line_width >= 1 && r.line_width <= 3) w.check("pl" + std::to_string(r.line_width));
   if (r.temp_line_on == 0 || r.temp_line_on == 1) w.check(r.temp_line_on == 1 ? "ptlon" : "ptloff");
   if (r.tc_off == 0 || r.tc_off == 1) {
-    s.tc_on = r.tc_off == 0;
-    w.check(s.tc_on ? "ptcmo" : "ptcmf");
-    w["t5"].visible = w["t52"].visible = s.tc_on;
+    show_tc_mode(s, w, r.tc_off == 0);
   }
   if (r.connection >= 1 && r.connection <= 4) {
     s.dev_no = static_cast<uint8_t>(r.connection);

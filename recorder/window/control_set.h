@@ -23,6 +23,15 @@ inline constexpr const char* kLineWidthGroup = "linewidth";  // pl1 .. pl3
 inline constexpr const char* kNotesGroup = "notes";          // pnoteson / pnotesoff
 inline constexpr const char* kCalcGroup = "calc";            // pvalue .. pinter
 
+// The recording-memory items and the capacity each one chooses.
+struct MemoryItem {
+  const char* item;
+  float capacity;
+};
+inline constexpr MemoryItem kMemoryItems[] = {{"pr100", 100000},  {"pr200", 200000},
+                                              {"pr500", 500000},  {"pr1m", 1000000},
+                                              {"pr2m", 2000000}, {"pr5m", 5000000}};
+
 void add_control_set(WindowModel& window);
 
 }  // namespace zetra

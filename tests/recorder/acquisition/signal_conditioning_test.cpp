@@ -1,7 +1,7 @@
 // The conditioning commands, driven through the window model as an operator would.
 #include <gtest/gtest.h>
 
-#include "recorder/acquisition/display_rule.h"
+#include "recorder/state/display_rule.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra {
