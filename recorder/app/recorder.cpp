@@ -41,6 +41,10 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
   selection_->bind();
   edits_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
+  window_.on("Timer3", [this] {
+    chart_->timer3();
+    files_->journal.tick();  // the recovery journal, every few seconds
+  });
   install_procedures();
 }
 
@@ -49,6 +53,7 @@ Recorder::~Recorder() { link_->release(); }
 void Recorder::start() {
   run_startup(context_);
   chart_->show_started();
+  files_->journal.offer_recovery();  // a recording left unsaved by a crash
 }
 
 void Recorder::install_procedures() {

@@ -4,6 +4,7 @@
 #include "recorder/files/notes_commands.h"
 #include "recorder/files/printing.h"
 #include "recorder/files/recording_commands.h"
+#include "recorder/files/recovery_journal.h"
 #include "recorder/files/settings_commands.h"
 
 namespace zetra::files {
@@ -12,7 +13,7 @@ class FilesSubsystem {
  public:
   explicit FilesSubsystem(RecorderContext& context)
       : recording(context), settings(context), notes(context), printing(context),
-        context_(context) {}
+        journal(context), context_(context) {}
 
   void bind();
 
@@ -20,8 +21,11 @@ class FilesSubsystem {
   SettingsCommands settings;
   NotesCommands notes;
   Printing printing;
+  RecoveryJournal journal;
 
  private:
+  void bind_journal();
+
   RecorderContext& context_;
 };
 

@@ -1,0 +1,266 @@
+#include "recorder/files/recovery_journal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/paths.h"
+#include "recorder/chart/scale_menus.h"
+#include "recorder/files/recording_commands.h"
+#include "recorder/files/text_encoding.h"
+#include "recorder/window/tc_mode.h"
+
+namespace zetra::files {
+namespace {
+
+constexpr uint64_t kHashSeed = 0xCBF29CE484222325ull;
+
+// The recording runs while the button crec reads "Stop".
+bool recording_runs(const WindowModel& window) { return window["crec"].caption == "Stop"; }
+
+TraceView traces_of(const RecorderState& s) {
+  return {s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(), s.rec_temp2.data(),
+          s.rec_cur1.size()};
+}
+
+}  // namespace
+
+std::string RecoveryJournal::path() const {
+  return platform::join_path(context_.state.app_path, kJournalFileName);
+}
+
+std::vector<uint8_t> RecoveryJournal::settings_frame() const {
+  RecordingHeader h = header_from(context_.state, context_.window);
+  h.rec_next = h.shown_count = h.view_start = 1;
+  std::vector<uint8_t> frame;
+  append_settings_frame(frame, h, to_windows1252(context_.window["nt1"].caption));
+  return frame;
+}
+
+// One past the last index the counter covers: samples 1 .. ceil(rec_next) - 1, inside the store.
+size_t RecoveryJournal::covered_end() const {
+  const RecorderState& s = context_.state;
+  const size_t size = s.rec_cur1.size();
+  if (size == 0 || !(s.rec_next > 1)) return 1;
+  const double end = std::ceil(static_cast<double>(s.rec_next));
+  return std::min(size, static_cast<size_t>(end));
+}
+
+uint64_t RecoveryJournal::hash_from(uint64_t hash, size_t from, size_t to) const {
+  const RecorderState& s = context_.state;
+  const float* traces[] = {s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(),
+                           s.rec_temp2.data()};
+  for (size_t i = from; i < to; ++i) {
+    for (const float* trace : traces) {
+      uint32_t bits;
+      std::memcpy(&bits, trace + i, 4);
+      hash = (hash ^ bits) * 0x100000001B3ull;
+    }
+  }
+  return hash;
+}
+
+void RecoveryJournal::add_samples(std::vector<uint8_t>& out, size_t from, size_t to,
+                                  float rec_next) const {
+  const TraceView traces = traces_of(context_.state);
+  do {
+    const size_t count = std::min(to - from, kMaxSamplesPerFrame);
+    // A frame that is not the last says where its own samples end, so a torn journal is whole.
+    const float next = from + count == to ? rec_next : static_cast<float>(from + count);
+    append_samples_frame(out, traces, from, count, next);
+    from += count;
+  } while (from < to);
+}
+
+void RecoveryJournal::tick() {
+  const bool now = recording_runs(context_.window);
+  const bool changed = now != was_recording_;
+  was_recording_ = now;
+  if (!active_ && !now) return;
+  if (changed || ++ticks_ >= kJournalTicks) sync();
+}
+
+void RecoveryJournal::sync() {
+  ticks_ = 0;
+  const RecorderState& s = context_.state;
+  const bool held = s.rec_next > 1 || recording_runs(context_.window);
+  if (!held) {
+    if (active_) discard();  // New or Delete all: nothing is left to recover
+    return;
+  }
+  const size_t end = covered_end();
+  const bool same_store = s.rec_cur1.data() == store_ && s.rec_cur1.size() == store_size_;
+  bool whole = !active_ || !error_.empty() || !same_store || end < end_;
+  if (!whole && suspect_) whole = hash_from(kHashSeed, 1, end_) != hash_;
+  suspect_ = false;
+  if (whole) {
+    rewrite();
+    return;
+  }
+  std::vector<uint8_t> out, settings = settings_frame();
+  if (settings != written_) out = settings;
+  if (end > end_ || s.rec_next != rec_next_) add_samples(out, end_, end, s.rec_next);
+  if (out.empty() || !append(out)) return;
+  hash_ = hash_from(hash_, end_, end);
+  end_ = end;
+  rec_next_ = s.rec_next;
+  written_ = std::move(settings);
+}
+
+// The whole journal anew, written beside and then put in place of the old one.
+bool RecoveryJournal::rewrite() {
+  const RecorderState& s = context_.state;
+  AtomicFile file(path(), faults);
+  std::vector<uint8_t> settings = settings_frame();
+  const size_t end = covered_end();
+  bool ok = file.open() && file.write(settings.data(), settings.size());
+  std::vector<uint8_t> chunk;
+  for (size_t from = 1; ok && from < end; from += kMaxSamplesPerFrame) {
+    chunk.clear();
+    const size_t to = std::min(end, from + kMaxSamplesPerFrame);
+    add_samples(chunk, from, to, to == end ? s.rec_next : static_cast<float>(to));
+    ok = file.write(chunk.data(), chunk.size());
+  }
+  if (!(ok && file.commit())) {
+    error_ = file.error();
+    return false;
+  }
+  error_.clear();
+  active_ = true;
+  end_ = end;
+  rec_next_ = s.rec_next;
+  hash_ = hash_from(kHashSeed, 1, end);
+  store_ = s.rec_cur1.data();
+  store_size_ = s.rec_cur1.size();
+  written_ = std::move(settings);
+  return true;
+}
+
+// Appends whole frames and flushes them to disk. A failure may leave a torn frame at the end,
+// which a reader stops at; the next sync then writes the journal anew.
+bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
+  const auto fail = [this](const char* what, int code) {
+    error_ = std::string(what) + ": " + (code != 0 ? std::strerror(code) : "simulated failure");
+    return false;
+  };
+  const auto injected = [this] { return faults != nullptr && faults->fails(); };
+  if (injected()) return fail("cannot open the journal", 0);
+  const int fd = ::open(path().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return fail("cannot open the journal", errno);
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    if (injected()) ok = fail("cannot write the journal", 0);
+    const ssize_t n = ok ? ::write(fd, bytes.data() + done, bytes.size() - done) : -1;
+    if (ok && n <= 0 && !(n < 0 && errno == EINTR)) {
+      ok = fail("cannot write the journal", n < 0 ? errno : ENOSPC);
+    }
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  if (ok && injected()) ok = fail("cannot flush the journal", 0);
+  if (ok && ::fdatasync(fd) != 0) ok = fail("cannot flush the journal", errno);
+  ::close(fd);
+  if (ok) error_.clear();
+  return ok;
+}
+
+void RecoveryJournal::discard() {
+  std::error_code ignored;
+  std::filesystem::remove(path(), ignored);
+  active_ = suspect_ = false;
+  ticks_ = 0;
+  end_ = 1;
+  rec_next_ = 1;
+  store_ = nullptr;
+  store_size_ = 0;
+  written_.clear();
+  error_.clear();
+}
+
+void RecoveryJournal::offer_recovery() {
+  std::error_code ec;
+  if (!std::filesystem::exists(path(), ec)) return;
+  platform::Dialogs& dialogs = context_.platform.dialogs;
+  const platform::MessageAnswer answer =
+      dialogs.message_box("Recover the unsaved recording?", "ZetraII",
+                          platform::MessageIcon::Question, platform::MessageButtons::YesNo);
+  if (answer != platform::MessageAnswer::Yes) {
+    discard();
+    return;
+  }
+  std::string error;
+  if (!load(error)) {
+    // Kept aside rather than deleted, and not asked about again.
+    std::filesystem::rename(path(), path() + ".unreadable", ec);
+    dialogs.message_box("Cannot recover the recording from " + path() + ": " + error + ".",
+                        "ZetraII", platform::MessageIcon::Exclamation,
+                        platform::MessageButtons::Ok);
+    return;
+  }
+  // Written anew at once: a torn last frame must not stand between the journal and what follows.
+  rewrite();
+}
+
+bool RecoveryJournal::load(std::string& error) {
+  std::ifstream in(path(), std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>()};
+  if (!in.good() && !in.eof()) {
+    error = "the journal cannot be read";
+    return false;
+  }
+  LoadedRecording loaded;
+  if (!parse_journal(bytes.data(), bytes.size(), loaded, error)) return false;
+  apply(loaded);
+  return true;
+}
+
+// The recovered recording becomes the current one, with its controls, as Open brings in a file;
+// the current file name stays as it was.
+void RecoveryJournal::apply(LoadedRecording& loaded) {
+  RecorderState& s = context_.state;
+  const RecordingHeader& h = loaded.header;
+  s.rec_cur1 = std::move(loaded.cur1);
+  s.rec_cur2 = std::move(loaded.cur2);
+  s.rec_temp1 = std::move(loaded.temp1);
+  s.rec_temp2 = std::move(loaded.temp2);
+  s.rec_capacity = h.rec_capacity;
+  s.rec_next = h.rec_next;
+  s.shown_count = h.shown_count;
+  s.view_start = h.view_start;
+  s.view_width = h.view_width;
+  s.span1 = h.span1;
+  s.span2 = h.span2;
+  s.offset1 = h.offset1;
+  s.offset2 = h.offset2;
+  s.sample_interval = h.sample_interval;
+  s.pa_per_nm1 = h.pa_per_nm1;
+  s.pa_per_nm2 = h.pa_per_nm2;
+  s.tspan1 = h.tspan1;
+  s.tspan2 = h.tspan2;
+  s.tbase1 = h.tbase1;
+  s.tbase2 = h.tbase2;
+  s.color_cur1 = h.color_cur1;
+  s.color_cur2 = h.color_cur2;
+  s.color_temp1 = h.color_temp1;
+  s.color_temp2 = h.color_temp2;
+  s.tc_start1 = h.tc_start1;
+  s.tc_start2 = h.tc_start2;
+  s.tc_factor1 = h.tc_factor1;
+  s.tc_factor2 = h.tc_factor2;
+  context_.window["nt1"].caption = from_windows1252(loaded.notes);
+  show_tc_mode(s, context_.window, h.tc_off != 1);
+  context_.window["Timer2"].enabled = false;  // the live plotter would draw over the recovered chart
+  chart::bring_scale_controls_in_line(context_);
+  chart::set_up_horizontal_bar(context_);
+  Procedures::call(context_.procedures.r_line);
+}
+
+}  // namespace zetra::files

@@ -1,0 +1,121 @@
+// A real process recording with its journal is killed with SIGKILL at an arbitrary moment; a
+// recorder started afterwards in the same folder is asked, answers Yes, and holds every sample up
+// to the last journal write the process reported.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "recorder/files/files_subsystem.h"
+#include "tests/recorder/files/temp_folder.h"
+#include "tests/reliability/recording_driver.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::files {
+namespace {
+
+struct Report {
+  size_t samples = 0;
+  uint64_t hash = 0;
+};
+
+// The child's reports, line by line, with a bound on the wait for each.
+class Child {
+ public:
+  explicit Child(const std::string& folder) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      close(fds[1]);
+      execl(JOURNAL_CRASH_CHILD, JOURNAL_CRASH_CHILD, folder.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    out_ = fds[0];
+  }
+  ~Child() {
+    if (pid_ > 0) kill_now();
+    close(out_);
+  }
+
+  // The next report, or false when none came within the bound.
+  bool next(Report& report) {
+    while (true) {
+      const size_t eol = buffer_.find('\n');
+      if (eol != std::string::npos) {
+        std::istringstream line(buffer_.substr(0, eol));
+        buffer_.erase(0, eol + 1);
+        std::string word;
+        line >> word >> report.samples >> report.hash;
+        return word == "journaled";
+      }
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 30000) <= 0) return false;
+      char chunk[256];
+      const ssize_t n = read(out_, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      buffer_.append(chunk, static_cast<size_t>(n));
+    }
+  }
+
+  // SIGKILL; true when the child died of it (and not before).
+  bool kill_now() {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffer_;
+};
+
+TEST(KillDuringRecording, RestartRecoversEverySampleUpToTheLastJournalWrite) {
+  // Killed after different numbers of journal writes; the child keeps recording in between, so
+  // the kill lands at an arbitrary point of its loop, in the middle of a write included.
+  for (int writes : {1, 4, 9}) {
+    testing::TempFolder folder;
+    Report last;
+    {
+      Child child(folder.path());
+      for (int n = 0; n < writes; ++n) ASSERT_TRUE(child.next(last)) << "no report " << n;
+      ASSERT_TRUE(child.kill_now());
+    }
+    ASSERT_TRUE(std::filesystem::exists(folder.file(kJournalFileName)));
+
+    testing::RecorderHarness stand_ins(testing::Transport::Usb, folder.path() + "/none");
+    testing::ScriptedDialogs dialogs;
+    dialogs.message_answers = {platform::MessageAnswer::Yes};
+    Recorder recorder(Platform{stand_ins.serial, stand_ins.library, dialogs, stand_ins.pause,
+                               stand_ins.clipboard, folder.path(), &stand_ins.printer,
+                               &stand_ins.frame});
+    recorder.start();
+    ASSERT_EQ(dialogs.messages.size(), 1u) << writes;
+    EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+    const RecorderState& s = recorder.state();
+    // Everything reported is there bit for bit; a write the child finished but could not
+    // report before it died may add more.
+    ASSERT_GE(s.rec_next, static_cast<float>(last.samples + 1)) << writes;
+    EXPECT_EQ(testing::samples_hash(s, last.samples), last.hash) << writes;
+    EXPECT_EQ(s.sample_interval, 0.2f);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("file1.ztr")));
+    EXPECT_GE(last.samples, static_cast<size_t>(writes - 1) * 10);  // 14 a write at 5 a second
+  }
+}
+
+}  // namespace
+}  // namespace zetra::files

@@ -1,0 +1,295 @@
+// The recovery journal through the recorder: it follows a recording, survives an abrupt end,
+// is offered back at start-up, goes away with a Save or an answered exit, follows edits, and a
+// torn or failing write never costs what was journaled before.
+#include "recorder/files/recovery_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cstring>
+
+#include "recorder/files/files_subsystem.h"
+#include "tests/recorder/files/temp_folder.h"
+#include "tests/reliability/recording_driver.h"
+#include "tests/support/recorder_harness.h"
+
+namespace zetra::files {
+namespace {
+
+using platform::MessageAnswer;
+using testing::RecorderHarness;
+using testing::TimerClock;
+using testing::Transport;
+
+class JournalTest : public ::testing::Test {
+ protected:
+  // A recorder in the temporary folder, its unit fed by the realistic meter model.
+  std::unique_ptr<RecorderHarness> start(std::deque<MessageAnswer> answers = {}) {
+    auto h = std::make_unique<RecorderHarness>(Transport::Usb, folder.path());
+    h->dialogs.message_answers = std::move(answers);
+    return h;
+  }
+  // A recorder on the stand-ins of `base` whose dialogs already hold their answers when it starts
+  // (the harness starts its recorder before a test can queue any).
+  std::unique_ptr<Recorder> start_answering(RecorderHarness& base, testing::ScriptedDialogs& d) {
+    auto r = std::make_unique<Recorder>(Platform{base.serial, base.library, d, base.pause,
+                                                 base.clipboard, folder.path(), &base.printer,
+                                                 &base.frame});
+    r->start();
+    return r;
+  }
+  RecoveryJournal& journal(RecorderHarness& h) { return h.recorder.files().journal; }
+  std::string journal_path() const { return folder.file(kJournalFileName); }
+
+  void record(RecorderHarness& h, TimerClock& clock, int64_t ms) {
+    h.library.use_source(1, h.library.model(1));
+    if (h.window()["conoff"].caption != "Off") h.connect();
+    if (h.window()["crec"].caption != "Stop") h.recorder.press("crec");
+    clock.advance(ms);
+  }
+
+  testing::TempFolder folder;
+};
+
+TEST_F(JournalTest, FollowsTheRecordingEveryFewSecondsAndAtStop) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  EXPECT_FALSE(std::filesystem::exists(journal_path()));
+  record(*h, clock, 700);  // the first Timer3 tick of the recording starts the journal
+  ASSERT_TRUE(journal(*h).active()) << journal(*h).error();
+  EXPECT_TRUE(std::filesystem::exists(journal_path()));
+  for (int second = 0; second < 30; ++second) {
+    clock.advance(1000);
+    const auto held = static_cast<size_t>(h->state().rec_next);
+    // Never more than a journal period (plus the tick in progress) behind.
+    EXPECT_GE(journal(*h).journaled_end() + 2 * kJournalTicks * 700 / 500, held) << second;
+  }
+  h->recorder.press("crec");  // Stop: the next Timer3 tick writes the rest at once
+  clock.advance(700);
+  EXPECT_EQ(journal(*h).journaled_end(), static_cast<size_t>(h->state().rec_next));
+  EXPECT_GT(h->state().rec_next, 55.0f);  // 31 s at 2 samples a second
+  EXPECT_EQ(journal(*h).error(), "");
+}
+
+TEST_F(JournalTest, AnAbruptEndLeavesItAndStartUpAsksNoRemovesIt) {
+  {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    record(*h, clock, 5000);
+    h->end_program();  // no exit question: as if the process had died
+  }
+  ASSERT_TRUE(std::filesystem::exists(journal_path()));
+  RecorderHarness elsewhere(Transport::Usb, folder.path() + "/elsewhere");
+  EXPECT_TRUE(elsewhere.dialogs.messages.empty()) << "no journal there, no question";
+
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::No};
+  auto recorder = start_answering(elsewhere, dialogs);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::YesNo);
+  EXPECT_FALSE(std::filesystem::exists(journal_path())) << "No removes the journal";
+  EXPECT_EQ(recorder->state().rec_next, 1.0f);
+}
+
+TEST_F(JournalTest, YesLoadsEverySampleUpToTheLastJournalWrite) {
+  size_t journaled = 0;
+  uint64_t expected = 0;
+  {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    h->recorder.press("ppn5000");
+    h->window()["nt1"].caption = "Notes: run 12";
+    record(*h, clock, 20000);
+    journaled = journal(*h).journaled_end() - 1;
+    expected = testing::samples_hash(h->state(), journaled);
+    h->end_program();
+  }
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");  // stand-ins only
+  auto owned = start_answering(base, dialogs);
+  Recorder& recorder = *owned;
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  const RecorderState& s = recorder.state();
+  ASSERT_EQ(s.rec_next, static_cast<float>(journaled + 1));
+  EXPECT_EQ(testing::samples_hash(s, journaled), expected);
+  EXPECT_EQ(s.span1, 50000.0f);
+  EXPECT_TRUE(recorder.window()["ppn5000"].checked);
+  EXPECT_EQ(recorder.window()["nt1"].caption.substr(0, 13), "Notes: run 12");
+  EXPECT_EQ(s.shown_count, s.rec_next);
+  EXPECT_EQ(s.file_name, folder.file("file1.ztr"));
+  EXPECT_FALSE(std::filesystem::exists(folder.file("file1.ztr"))) << "nothing saved yet";
+  EXPECT_TRUE(std::filesystem::exists(journal_path())) << "kept until the recording is saved";
+
+  recorder.press("psave");  // a successful Save removes it
+  EXPECT_TRUE(std::filesystem::exists(folder.file("file1.ztr")));
+  EXPECT_FALSE(std::filesystem::exists(journal_path()));
+}
+
+TEST_F(JournalTest, SaveAndAnsweredExitRemoveItAFailedSaveAndCancelKeepIt) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 5000);
+  h->recorder.press("crec");
+  clock.advance(700);
+  ASSERT_TRUE(std::filesystem::exists(journal_path()));
+
+  h->state().file_name = folder.file("no/such/folder/run.ztr");
+  h->recorder.press("psave");  // fails: told, journal kept
+  EXPECT_NE(h->dialogs.messages.back().text.find("Cannot save"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(journal_path()));
+
+  h->dialogs.message_answers = {MessageAnswer::Cancel};
+  h->recorder.press("pexit");
+  EXPECT_TRUE(std::filesystem::exists(journal_path())) << "Cancel keeps the program and journal";
+
+  h->dialogs.file_answers = {folder.file("run.ztr")};
+  h->recorder.press("psaveas");
+  EXPECT_TRUE(std::filesystem::exists(folder.file("run.ztr")));
+  EXPECT_FALSE(std::filesystem::exists(journal_path()));
+
+  record(*h, clock, 5000);  // recording again: a new journal with everything unsaved
+  ASSERT_TRUE(std::filesystem::exists(journal_path()));
+  h->recorder.press("crec");
+  h->dialogs.message_answers = {MessageAnswer::No};
+  h->recorder.press("pexit");
+  EXPECT_FALSE(std::filesystem::exists(journal_path())) << "an answered exit removes it";
+
+  record(*h, clock, 5000);
+  h->recorder.press("crec");
+  clock.advance(700);
+  ASSERT_TRUE(std::filesystem::exists(journal_path()));
+  h->state().file_name = folder.file("same.ztr");
+  h->recorder.press("csave");  // Save to the current name
+  h->recorder.press("csave");  // again over the same name: still counts as saved
+  EXPECT_FALSE(std::filesystem::exists(journal_path()));
+}
+
+// Reads the journal on disk the way start-up does.
+LoadedRecording read_journal(const std::string& path) {
+  const auto bytes = testing::read_bytes(path);
+  LoadedRecording loaded;
+  std::string error;
+  EXPECT_TRUE(parse_journal(bytes.data(), bytes.size(), loaded, error)) << error;
+  return loaded;
+}
+
+TEST_F(JournalTest, EditsAndANewMemorySizeAreFollowedNotAppendedOver) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 10000);
+  RecorderState& s = h->state();
+  // An edit in examination mode while recording: a stretch changes, then the redraw every
+  // edit ends with.
+  for (int i = 3; i < 9; ++i) s.rec_cur1[i] = -12345.0f;
+  Procedures::call(h->recorder.procedures().r_line);
+  clock.advance(3000);
+  LoadedRecording loaded = read_journal(journal_path());
+  EXPECT_EQ(loaded.cur1[5], -12345.0f);
+  const auto end = journal(*h).journaled_end();
+  EXPECT_EQ(loaded.header.rec_next, static_cast<float>(end));
+  for (size_t i = 1; i < end; ++i) ASSERT_EQ(loaded.cur2[i], s.rec_cur2[i]) << i;
+
+  h->recorder.press("crec");
+  h->recorder.press("conoff");  // the Setup menu is open only with the link off
+  ASSERT_TRUE(h->recorder.press("pr200"));  // a new store: the samples are gone, rec_next stays
+  clock.advance(3000);
+  loaded = read_journal(journal_path());
+  EXPECT_EQ(loaded.header.rec_capacity, 200000.0f);
+  EXPECT_EQ(loaded.cur1[5], 0.0f);
+
+  h->dialogs.message_answers = {MessageAnswer::Ok};
+  h->recorder.press("pcleara");  // Delete all, confirmed
+  ASSERT_EQ(s.rec_next, 1.0f);
+  clock.advance(3000);
+  EXPECT_FALSE(std::filesystem::exists(journal_path())) << "nothing left to recover";
+}
+
+TEST_F(JournalTest, ATornLastFrameCostsOnlyThatFrame) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 8000);
+  const auto whole = testing::read_bytes(journal_path());
+  size_t frames = 0;
+  LoadedRecording full;
+  std::string error;
+  ASSERT_TRUE(parse_journal(whole.data(), whole.size(), full, error, &frames)) << error;
+  ASSERT_GE(frames, 3u);
+  // Every truncation: either refused (no whole settings frame) or a prefix of the samples.
+  for (size_t cut = 0; cut < whole.size(); cut += (cut < kRecordBytes + 64 ? 1 : 7)) {
+    LoadedRecording part;
+    size_t n = 0;
+    const bool ok = parse_journal(whole.data(), cut, part, error, &n);
+    ASSERT_EQ(ok, cut >= kRecordBytes + kFrameOverhead) << cut;
+    if (!ok) continue;
+    ASSERT_LE(part.header.rec_next, full.header.rec_next);
+    for (size_t i = 1; i < static_cast<size_t>(part.header.rec_next); ++i) {
+      ASSERT_EQ(part.temp2[i], full.temp2[i]) << cut << " " << i;
+    }
+  }
+  // A flipped byte in the last frame: that frame is dropped, the rest stays.
+  auto bad = whole;
+  bad[bad.size() - 20] ^= 0x40;
+  LoadedRecording part;
+  size_t n = 0;
+  ASSERT_TRUE(parse_journal(bad.data(), bad.size(), part, error, &n));
+  EXPECT_EQ(n, frames - 1);
+  EXPECT_LT(part.header.rec_next, full.header.rec_next);
+}
+
+TEST_F(JournalTest, EveryFailingWriteStepKeepsThePreviousJournalAndCatchesUpAfterwards) {
+  for (int step = 0; step < 12; ++step) {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    record(*h, clock, 5000);  // journal started and appended to
+    const auto before = testing::read_bytes(journal_path());
+    const size_t journaled = journal(*h).journaled_end();
+    FaultPlan faults{step};
+    journal(*h).faults = &faults;
+    clock.advance(3000);
+    if (faults.steps > step) {
+      EXPECT_NE(journal(*h).error().find("simulated failure"), std::string::npos) << step;
+      // What was journaled before is still there, whole.
+      const auto now = testing::read_bytes(journal_path());
+      LoadedRecording loaded;
+      std::string error;
+      ASSERT_TRUE(parse_journal(now.data(), now.size(), loaded, error)) << step << error;
+      EXPECT_GE(loaded.header.rec_next, static_cast<float>(journaled)) << step;
+      EXPECT_GE(now.size(), before.size()) << step;
+    }
+    journal(*h).faults = nullptr;
+    clock.advance(3000);  // the next write succeeds and brings everything in
+    EXPECT_EQ(journal(*h).error(), "") << step;
+    h->recorder.press("crec");
+    clock.advance(700);
+    const LoadedRecording loaded = read_journal(journal_path());
+    EXPECT_EQ(loaded.header.rec_next, h->state().rec_next) << step;
+    for (size_t i = 1; i < static_cast<size_t>(loaded.header.rec_next); ++i) {
+      ASSERT_EQ(loaded.cur1[i], h->state().rec_cur1[i]) << step << " " << i;
+      ASSERT_EQ(loaded.temp2[i], h->state().rec_temp2[i]) << step << " " << i;
+    }
+    h->end_program();
+    std::filesystem::remove(journal_path());
+  }
+}
+
+TEST_F(JournalTest, AnUnreadableJournalIsReportedAndSetAside) {
+  testing::write_bytes(journal_path(), std::vector<uint8_t>(100, 0xAB));
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  auto owned = start_answering(base, dialogs);
+  Recorder& recorder = *owned;
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_NE(dialogs.messages[1].text.find("Cannot recover the recording from " + journal_path()),
+            std::string::npos)
+      << dialogs.messages[1].text;
+  EXPECT_FALSE(std::filesystem::exists(journal_path()));
+  EXPECT_TRUE(std::filesystem::exists(journal_path() + ".unreadable"));
+  EXPECT_EQ(recorder.state().rec_next, 1.0f);
+}
+
+}  // namespace
+}  // namespace zetra::files
