@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "recorder/numbers/number_format.h"
@@ -21,7 +22,25 @@ struct IndexRun {
 // How many positions a walk from `from` towards `to` visits in steps of one, the start included
 // and `to` excluded, counted the way a 32-bit float running position counts them (w = 5 gives 5,
 // w = 5.3 gives 6, from = to gives none).
+// Exponent of the lowest set bit of a finite value, at most 0 (integers give 0): 2.5 gives -1.
+inline int lowest_bit_exponent(float value) {
+  int exponent = 0;
+  for (double v = value; v != std::trunc(v); v *= 2) --exponent;
+  return exponent;
+}
+
 inline int64_t walk_visits(float from, float to) {
+  // When every position the walk passes is a float exactly (all are multiples of the finest bit
+  // of from and to, and stay below 2^24 of those), the count is the distance rounded up; a
+  // selection across a whole store is counted without stepping through it.
+  if (std::isfinite(from) && std::isfinite(to)) {
+    const int finest = std::min(lowest_bit_exponent(from), lowest_bit_exponent(to));
+    const double exact_below = std::ldexp(1.0, 24 + finest);
+    if (std::fabs(from) + 1 < exact_below && std::fabs(to) + 1 < exact_below) {
+      const double distance = static_cast<double>(to) - static_cast<double>(from);
+      return static_cast<int64_t>(std::ceil(std::fabs(distance)));
+    }
+  }
   const float step = from < to ? 1.0f : -1.0f;
   int64_t visits = 0;
   for (float p = from; from < to ? p < to : p > to; ++visits) {

@@ -1,0 +1,98 @@
+// save_5m and open_5m: the recording file of a 5,000,000-sample store written and read by the
+// recorder's file code, against one write (one read) of the same number of bytes with the same
+// flush to disk and file replacement around it.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "bench/figures.h"
+#include "recorder/files/recording_file.h"
+
+namespace zetra::bench {
+namespace {
+
+constexpr size_t kStore = 5000000;
+
+// As the atomic writer does: a file beside, one write, flushed to disk, then renamed over.
+bool plain_save(const std::string& path, const uint8_t* data, size_t size) {
+  const std::string beside = path + ".saving";
+  std::FILE* f = std::fopen(beside.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  ok = std::fflush(f) == 0 && ok;
+  ok = ::fsync(fileno(f)) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  return ok && std::rename(beside.c_str(), path.c_str()) == 0;
+}
+
+// As the reader does: open, find the size, then one read into fresh memory of that size.
+std::unique_ptr<uint8_t[]> plain_open(const std::string& path, size_t& size) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return nullptr;
+  std::fseek(f, 0, SEEK_END);
+  size = static_cast<size_t>(std::ftell(f));
+  std::fseek(f, 0, SEEK_SET);
+  std::unique_ptr<uint8_t[]> data(new uint8_t[size]);
+  if (std::fread(data.get(), 1, size, f) != size) data.reset();
+  std::fclose(f);
+  return data;
+}
+
+}  // namespace
+
+void file_figures(const RunOptions& options, Report& report, const std::string& folder) {
+  RecordingStore store;
+  store.allocate(kStore);
+  fill_recording(store, kStore - 1, 9);
+  files::RecordingHeader header;
+  header.rec_capacity = kStore;
+  header.rec_next = store.rec_next;
+  header.shown_count = header.view_start = 1;
+  header.view_width = 400;
+  header.span1 = header.span2 = 2000;
+  header.sample_interval = 0.5f;
+  header.pa_per_nm1 = header.pa_per_nm2 = 1;
+  header.tspan1 = header.tspan2 = 10;
+  header.tbase1 = header.tbase2 = 20;
+  const std::string notes(1000, 'n');
+  const files::TraceView traces{store.rec_cur1.data(), store.rec_cur2.data(),
+                                store.rec_temp1.data(), store.rec_temp2.data(),
+                                store.rec_cur1.size()};
+  const std::string ours_path = folder + "/bench_ours.ztr";
+  const std::string plain_path = folder + "/bench_plain.ztr";
+  std::string error = files::write_recording(ours_path, header, notes, traces);
+  size_t size = 0;
+  std::unique_ptr<uint8_t[]> bytes = plain_open(ours_path, size);  // the same bytes for the baseline
+  if (!error.empty() || !bytes) {
+    report.check("save_5m", false, "cannot write " + ours_path + ": " + error);
+    return;
+  }
+  bool plain_ok = true;
+  const Pair save = fastest_pair(
+      options.reps(3), [&] { error = files::write_recording(ours_path, header, notes, traces); },
+      [&] { plain_ok = plain_save(plain_path, bytes.get(), size) && plain_ok; });
+  report.ratio("save_5m", save.ours * 1e3, save.baseline * 1e3, "ms", 1.5);
+  report.check("save_5m_result", error.empty() && plain_ok,
+               std::to_string(size) + " bytes written by both:");
+
+  bool read_ok = true;
+  const Pair open = fastest_pair(
+      options.reps(3),
+      [&] {
+        files::LoadedRecording loaded;
+        read_ok = files::read_recording(ours_path, loaded, error) && read_ok;
+      },
+      [&] {
+        size_t n = 0;
+        read_ok = plain_open(plain_path, n) != nullptr && n == size && read_ok;
+      });
+  report.ratio("open_5m", open.ours * 1e3, open.baseline * 1e3, "ms", 1.5);
+  report.check("open_5m_result", read_ok, "both read the whole file:");
+  std::filesystem::remove(ours_path);
+  std::filesystem::remove(plain_path);
+}
+
+}  // namespace zetra::bench
