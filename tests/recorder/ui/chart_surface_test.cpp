@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <chrono>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -71,8 +73,90 @@ TEST(QtSurface, EverySampleShowsAndInvertRestores) {
             0x0000FFu);
 }
 
-// The widest view: 100,000 samples, four traces, temperature lines and grid into 1600 x 900.
-TEST(QtSurface, WidestViewRedrawsQuickly) {
+// Rows of column c that the straight line from pixel (ax, ay) to (bx, by) can cover: the line's
+// height over the column give or take one pixel sideways (a steep line's rasteriser may step to
+// the next column half a pixel early or late), within the line's own ends.
+struct Rows {
+  double low, high;
+};
+Rows line_rows_in_column(int ax, int ay, int bx, int by, int c) {
+  if (ax == bx) return {static_cast<double>(std::min(ay, by)), static_cast<double>(std::max(ay, by))};
+  auto at = [&](double x) {
+    const double t = std::clamp((x - ax) / (bx - ax), 0.0, 1.0);
+    return ay + t * (by - ay);
+  };
+  const double enter = at(c - 1.0), leave = at(c + 1.0);
+  return {std::min(enter, leave), std::max(enter, leave)};
+}
+
+// The widest view, each trace rendered alone into a 1600 x 900 chart: every sample's own pixel is
+// painted (a one-sample spike shows), and no column is painted beyond its samples and the lines
+// crossing into it (+-1 pixel); against one line per pair of samples, no column differs.
+TEST(QtSurface, WidestViewLosesAndInventsNothing) {
+  constexpr int kCount = 100000;
+  std::mt19937 random(3);
+  std::normal_distribution<float> noise(0, 40);
+  std::vector<std::vector<float>> traces(4, std::vector<float>(kCount));
+  float level = 1000, temp = 25;
+  for (int k = 0; k < kCount; ++k) {
+    level += noise(random) * 0.05f;
+    temp += noise(random) * 0.0005f;
+    traces[0][k] = level + noise(random) - (random() % 2999 == 0 ? 10000.0f : 0.0f);  // markers
+    traces[1][k] = k % 5000 == 2500 ? 3900.0f : -300 + noise(random);  // one-sample spikes up
+    traces[2][k] = (temp - 20) * 400;
+    traces[3][k] = std::sin(k * 0.001f) * 1500;  // smooth: many crossing lines, few samples
+  }
+  for (size_t t = 0; t < traces.size(); ++t) {
+    const std::vector<float>& ys = traces[t];
+    QtSurface fast, plain;
+    prepare(fast, 1600, 900, 4000, -16000, kCount, 1);
+    prepare(plain, 1600, 900, 4000, -16000, kCount, 1);
+    fast.polyline(1, ys.data(), kCount, kBlue);
+    for (int k = 0; k + 1 < kCount; ++k) {
+      plain.line(static_cast<float>(k + 1), ys[k], static_cast<float>(k + 2), ys[k + 1], kBlue);
+    }
+    const QImage& image = fast.image();
+    const QRgb blue = qRgb(0, 0, 255);
+    std::vector<Rows> allowed(1600, Rows{1e9, -1e9});
+    for (int k = 0; k < kCount; ++k) {
+      const int x = fast.pixel_x(static_cast<float>(k + 1)), y = fast.pixel_y(ys[k]);
+      ASSERT_EQ(image.pixel(x, y), blue) << "trace " << t << ": sample " << k << " not painted";
+      if (k + 1 == kCount) break;
+      const int bx = fast.pixel_x(static_cast<float>(k + 2)), by = fast.pixel_y(ys[k + 1]);
+      for (int c = x; c <= bx; ++c) {
+        const Rows r = line_rows_in_column(x, y, bx, by, c);
+        allowed[c].low = std::min(allowed[c].low, r.low);
+        allowed[c].high = std::max(allowed[c].high, r.high);
+      }
+    }
+    int differing = 0;
+    for (int c = 0; c < 1600; ++c) {
+      int top = -1, bottom = -1, plain_top = -1, plain_bottom = -1;
+      for (int y = 0; y < 900; ++y) {
+        if (image.pixel(c, y) == blue) {
+          if (top < 0) top = y;
+          bottom = y;
+        }
+        if (plain.image().pixel(c, y) == blue) {
+          if (plain_top < 0) plain_top = y;
+          plain_bottom = y;
+        }
+      }
+      if (top < 0) continue;
+      EXPECT_GE(top, allowed[c].low - 1) << "trace " << t << ", column " << c;
+      EXPECT_LE(bottom, allowed[c].high + 1) << "trace " << t << ", column " << c;
+      if (std::abs(top - plain_top) > 1 || std::abs(bottom - plain_bottom) > 1) ++differing;
+    }
+    std::printf("trace %zu: %d of 1600 columns differ from one line per pair by more than 1 pixel\n",
+                t, differing);
+    EXPECT_EQ(differing, 0) << "trace " << t;
+  }
+}
+
+// The widest view through the renderer: four traces, temperature lines and grid into 1600 x 900,
+// the pen at the last sample and the newest temperature's pixel painted. (Its time is a figure of
+// the benchmark program, zetra_bench.)
+TEST(QtSurface, WidestViewRedraws) {
   testing::RecorderHarness h;
   RecorderState& s = h.state();
   std::mt19937 random(3);
@@ -87,13 +171,8 @@ TEST(QtSurface, WidestViewRedrawsQuickly) {
   layer.set_scale(0, 18000, 27000);
   RecorderContext& context = h.recorder.context();
   chart::ChartRenderer renderer(context, chart, layer);
-  renderer.r_line();  // warm up the buffers
-  const auto start = std::chrono::steady_clock::now();
   renderer.r_line();
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  std::printf("r_line of 100,000 samples x 4 traces into 1600 x 900: %.1f ms\n", ms);
   EXPECT_EQ(s.pen_x, 99998.0f);
-  EXPECT_LT(ms, 250.0);
   EXPECT_EQ(chart.image().pixel(chart.pixel_x(1), chart.pixel_y(s.last_t1)), qRgb(255, 0, 0));
 }
 
