@@ -20,7 +20,7 @@ struct RunOptions {
 // Seconds taken by one call.
 double seconds_of(const std::function<void()>& run);
 
-// The fastest of `reps` runs of each, alternating: ours, baseline, ours, baseline ...
+// The fastest of `reps` runs of each, interleaved, each going first every other time.
 struct Pair {
   double ours = 0, baseline = 0;
 };
