@@ -138,7 +138,8 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   std::vector<uint8_t> record(kRecordBytes);
   if (!read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
   RecordingHeader first = decode_header(record.data());
-  if (std::isfinite(first.rec_next)) {
+  // Only a counter an integer can hold is rounded; any other is refused just below.
+  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
     first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
   }
   if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
