@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 
+#include "recorder/ui/about.h"
 #include "recorder/ui/chart_widget.h"
 #include "recorder/chart/chart.h"
 #include "recorder/numbers/number_format.h"
@@ -60,6 +61,7 @@ void MainWindow::build() {
   chart_ = widgets_.chart;
   recorder_.chart().apply_layout = [this](const chart::WindowLayout& l) { apply_layout(l); };
   window_.on("pcont", [this] { show_help(); });
+  window_.on("pabout", [this] { show_about(); });
 
   statusBar()->setObjectName("st1");
   auto* status_text = new QLabel(statusBar());
@@ -208,6 +210,13 @@ void MainWindow::show_help() {
   help_->setSource(QUrl::fromLocalFile(QString::fromStdString(recorder_.state().help_file)));
   help_->show();
   help_->raise();
+}
+
+// Help > About: name, version and build date, through the Dialogs interface like every message.
+void MainWindow::show_about() {
+  recorder_.context().platform.dialogs.message_box(about_text(), "About " + std::string(kProgramName),
+                                                   platform::MessageIcon::Information,
+                                                   platform::MessageButtons::Ok);
 }
 
 }  // namespace zetra::ui

@@ -48,6 +48,7 @@ class MainWindow : public QMainWindow {
   void apply_layout(const chart::WindowLayout& layout);
   int to_pixels(float twips) const;
   void show_help();
+  void show_about();
 
   Recorder& recorder_;
   WindowModel& window_;

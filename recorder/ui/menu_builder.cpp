@@ -7,20 +7,26 @@
 #include <map>
 
 namespace zetra::ui {
-namespace {
 
-// Standard key sequences where the platform has one, so each desktop shows its own convention.
+// Standard key sequences where the platform has one, so each desktop shows its own convention;
+// the written sequence where the platform has none (some have no Save as key).
 QKeySequence key_sequence(const std::string& text) {
   static const std::map<std::string, QKeySequence::StandardKey> standard = {
       {"Ctrl+N", QKeySequence::New},   {"Ctrl+O", QKeySequence::Open},
-      {"Ctrl+S", QKeySequence::Save},  {"Ctrl+P", QKeySequence::Print},
+      {"Ctrl+S", QKeySequence::Save},  {"Ctrl+Shift+S", QKeySequence::SaveAs},
+      {"Ctrl+P", QKeySequence::Print},
       {"Ctrl+X", QKeySequence::Cut},   {"Ctrl+C", QKeySequence::Copy},
       {"Ctrl+V", QKeySequence::Paste}, {"Del", QKeySequence::Delete},
       {"F1", QKeySequence::HelpContents}};
   auto it = standard.find(text);
-  if (it != standard.end()) return QKeySequence(it->second);
+  if (it != standard.end()) {
+    QKeySequence sequence(it->second);
+    if (!sequence.isEmpty()) return sequence;
+  }
   return QKeySequence::fromString(QString::fromStdString(text), QKeySequence::PortableText);
 }
+
+namespace {
 
 class MenuBuilder {
  public:

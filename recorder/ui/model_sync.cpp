@@ -10,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
+#include "recorder/ui/menu_builder.h"
+
 namespace zetra::ui {
 
 QString display_text(const std::string& caption) {
@@ -24,7 +26,11 @@ void sync_common(const Control& control, QWidget& widget) {
   if (widget.isEnabled() != control.enabled) widget.setEnabled(control.enabled);
   // isHidden, not isVisible: a widget of a window not yet shown is not visible either.
   if (widget.isHidden() == control.visible) widget.setVisible(control.visible);
-  const QString tip = QString::fromStdString(control.tool_tip);
+  QString tip = QString::fromStdString(control.tool_tip);
+  // A button's key has no menu to show it: the tip names it.
+  if (!control.shortcut.empty() && !tip.isEmpty()) {
+    tip += " (" + key_sequence(control.shortcut).toString(QKeySequence::NativeText) + ")";
+  }
   if (widget.toolTip() != tip) widget.setToolTip(tip);
 }
 

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "recorder/ui/menu_builder.h"
+
 namespace zetra::ui {
 namespace {
 
@@ -27,6 +29,7 @@ class WidgetBuilder {
   QPushButton* button(Control& control) {
     auto* b = new QPushButton(display_text(control.caption), &central_);
     bind(control, b);
+    if (!control.shortcut.empty()) b->setShortcut(key_sequence(control.shortcut));
     QObject::connect(b, &QPushButton::clicked, b,
                      [clicked = events_.clicked, name = control.name] { clicked(name); });
     return b;

@@ -110,7 +110,7 @@ void add_file_menu(Builder& b) {
   b.command("pnew", "New", "pfile", "Ctrl+N");
   b.command("popen", "Open", "pfile", "Ctrl+O");
   b.command("psave", "Save", "pfile", "Ctrl+S");
-  b.command("psaveas", "Save as", "pfile", "");
+  b.command("psaveas", "Save as", "pfile", "Ctrl+Shift+S");
   b.separator("pf1", "pfile");
   b.command("pprint", "Print", "pfile", "Ctrl+P");
   b.command("ppnotes", "Print notes", "pfile", "");
@@ -264,7 +264,8 @@ void add_link_and_recording_buttons(Builder& b) {
   b.button("conoff", "On", "System on/off");
   b.button("crec", "Rec", "Start/stop recording", false);
   b.button("cre", "exam", "Choose run-time exam mode/back to normal", false);
-  b.button("cmarker", "Mkr", "Marker", false);
+  // The marker has no menu item; its key works while the button is enabled (while recording).
+  b.button("cmarker", "Mkr", "Marker", false).shortcut = "Ctrl+M";
 }
 
 // One channel's panel: readouts, indicators, its conditioning buttons and the calibration entry.
