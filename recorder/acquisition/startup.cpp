@@ -69,7 +69,7 @@ void run_startup(RecorderContext& context) {
   } else {
     s.allocate(s.rec_capacity);
   }
-  s.file_name = platform::join_path(s.app_path, "file1.ztr");
+  s.file_name = platform::join_path(data_folder(context.platform), "file1.ztr");
   s.window_caption = "ZetraII [ " + s.file_name + " ]";
 }
 

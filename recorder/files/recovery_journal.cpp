@@ -33,7 +33,7 @@ TraceView traces_of(const RecorderState& s) {
 }  // namespace
 
 std::string RecoveryJournal::path() const {
-  return platform::join_path(context_.state.app_path, kJournalFileName);
+  return platform::join_path(data_folder(context_.platform), kJournalFileName);
 }
 
 std::vector<uint8_t> RecoveryJournal::settings_frame() const {

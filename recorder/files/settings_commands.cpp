@@ -70,7 +70,7 @@ void SettingsCommands::install() {
 }
 
 std::string SettingsCommands::path() const {
-  return platform::join_path(context_.state.app_path, kSettingsFileName);
+  return platform::join_path(data_folder(context_.platform), kSettingsFileName);
 }
 
 SettingsRecord SettingsCommands::collect() const {

@@ -1,6 +1,7 @@
 // zetra: the recorder program. Puts the platform together, starts the recorder and shows its window.
 #include <QApplication>
 
+#include "platform/qt/data_folder.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_device_library.h"
 #include "platform/qt/qt_dialogs.h"
@@ -10,10 +11,15 @@
 #include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
+#include "recorder/ui/about.h"
 #include "recorder/ui/main_window.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  QCoreApplication::setApplicationName("zetra");  // the user's data folder is .../zetra
+  QCoreApplication::setApplicationVersion(QString::fromStdString(zetra::ui::program_version()));
+  const QString program_folder = QCoreApplication::applicationDirPath();
+  const QString data_folder = zetra::platform::choose_data_folder(program_folder);
   zetra::platform::QtSerialPort serial_port;
   zetra::platform::QtDeviceLibrary device_library;
   zetra::platform::QtDialogs dialogs;
@@ -24,8 +30,8 @@ int main(int argc, char* argv[]) {
   zetra::platform::QtSurface chart_surface;
   zetra::platform::QtSurface window_layer;
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
-                                           QCoreApplication::applicationDirPath().toStdString(),
-                                           &printer, &frame},
+                                           program_folder.toStdString(), &printer, &frame,
+                                           data_folder.toStdString()},
                            zetra::ChartSurfaces{&chart_surface, &window_layer});
   recorder.start();
   zetra::ui::MainWindow window(recorder, chart_surface, window_layer);

@@ -27,7 +27,15 @@ struct Platform {
   std::string program_folder;
   platform::Printer* printer = nullptr;    // none: printing reports that no printer is usable
   platform::WindowFrame* frame = nullptr;  // none: no geometry to keep, exit ends nothing
+  // Where the settings file, file1.ztr and the recovery journal go; empty: the program folder.
+  // The program chooses the user's data folder here when its own folder is not writable.
+  std::string data_folder;
 };
+
+// The folder of the settings file, the default recording and the recovery journal.
+inline const std::string& data_folder(const Platform& platform) {
+  return platform.data_folder.empty() ? platform.program_folder : platform.data_folder;
+}
 
 struct RecorderContext {
   RecorderState& state;

@@ -23,9 +23,11 @@ enum class Transport { Serial, Usb };
 class RecorderHarness {
  public:
   // Starts the recorder with the link menu set to the transport (COM1 or USB1).
-  // `folder` is the program's folder, where the settings file and file1.ztr live.
-  explicit RecorderHarness(Transport transport = Transport::Usb, std::string folder = "/opt/zetra")
-      : program_folder(std::move(folder)) {
+  // `folder` is the program's folder, where the settings file and file1.ztr live unless a
+  // separate data folder is given.
+  explicit RecorderHarness(Transport transport = Transport::Usb, std::string folder = "/opt/zetra",
+                           std::string data = "")
+      : program_folder(std::move(folder)), data_folder(std::move(data)) {
     for (uint8_t unit = 1; unit <= 4; ++unit) library.use_source(unit, meter);
     recorder.start();
     recorder.press(transport == Transport::Usb ? "pusb1" : "pcom1");
@@ -43,7 +45,8 @@ class RecorderHarness {
   RecorderState& state() { return recorder.state(); }
   WindowModel& window() { return recorder.window(); }
   Platform platform() {
-    return Platform{serial, library, dialogs, pause, clipboard, program_folder, &printer, &frame};
+    return Platform{serial,        library,  dialogs, pause,      clipboard,
+                    program_folder, &printer, &frame,  data_folder};
   }
 
   // The device-library calls so far, loading left out: "KV_OpenDevice(1) KV_USRConfig(1, 0)".
@@ -66,6 +69,7 @@ class RecorderHarness {
   RecordingPrinter printer;
   FakeWindowFrame frame;
   std::string program_folder;
+  std::string data_folder;  // empty: the program folder
   FakeSurface chart_surface;                                         // the chart p1, chart units
   FakeSurface window_layer{platform::TwipsRect{0, 0, 10000, 8000}};  // ticks and labels, twips
 
