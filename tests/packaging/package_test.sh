@@ -72,5 +72,7 @@ if [ "${ZETRA_PACKAGE_INSTALL:-0}" = 1 ] && [ "$(id -u)" -eq 0 ]; then
     { cat "$scratch/apt.log"; fail "apt install"; }
   run_for /usr/bin/zetra 4 "$scratch/home2"
   echo "apt-installed /usr/bin/zetra stayed up for 4 s"
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y zetra >"$scratch/apt.log" 2>&1 ||
+    { cat "$scratch/apt.log"; fail "apt remove"; }
 fi
 echo "package test passed"
