@@ -80,8 +80,13 @@ void set_bar(WindowModel& window, const char* name, double position, int16_t& bu
 }  // namespace
 
 std::string scale_labels(const RecorderState& s) {
-  return "DIV: " + s.label_time + "_" + s.label_div1 + "_" + s.label_div2 + "_" +
-         s.label_tdiv1 + "_" + s.label_tdiv2;
+  std::string text = "DIV: ";
+  for (const std::string* label :
+       {&s.label_time, &s.label_div1, &s.label_div2, &s.label_tdiv1, &s.label_tdiv2}) {
+    if (label != &s.label_time) text += '_';
+    text += *label;
+  }
+  return text;
 }
 
 std::string temperature_label(int16_t tspan) {
