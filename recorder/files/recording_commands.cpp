@@ -109,6 +109,7 @@ bool RecordingCommands::write(const std::string& path) {
     return false;
   }
   set_caption();
+  if (on_written) on_written();
   return true;
 }
 
@@ -129,17 +130,14 @@ bool RecordingCommands::open_path(const std::string& path) {
     return false;
   }
   context_.state.file_name = path;
-  context_.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
-  apply(loaded);
-  chart::bring_scale_controls_in_line(context_);
-  chart::set_up_horizontal_bar(context_);
-  Procedures::call(context_.procedures.r_line);
+  show_loaded_recording(context_, loaded);
   set_caption();
   return true;
 }
 
-void RecordingCommands::apply(LoadedRecording& loaded) {
-  RecorderState& s = context_.state;
+void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded) {
+  RecorderState& s = context.state;
+  context.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
   const RecordingHeader& h = loaded.header;
   s.rec_cur1 = std::move(loaded.cur1);
   s.rec_cur2 = std::move(loaded.cur2);
@@ -169,8 +167,11 @@ void RecordingCommands::apply(LoadedRecording& loaded) {
   s.tc_start2 = h.tc_start2;
   s.tc_factor1 = h.tc_factor1;
   s.tc_factor2 = h.tc_factor2;
-  context_.window["nt1"].caption = from_windows1252(loaded.notes);
-  show_tc_mode(s, context_.window, h.tc_off != 1);
+  context.window["nt1"].caption = from_windows1252(loaded.notes);
+  show_tc_mode(s, context.window, h.tc_off != 1);
+  chart::bring_scale_controls_in_line(context);
+  chart::set_up_horizontal_bar(context);
+  Procedures::call(context.procedures.r_line);
 }
 
 }  // namespace zetra::files

@@ -2,6 +2,7 @@
 // the window caption and the busy pointers around them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "recorder/files/recording_file.h"
@@ -27,20 +28,24 @@ class RecordingCommands {
   // and leaves the recorder as it was.
   bool open_path(const std::string& path);
 
-  // Set when a Save that tried to write failed; the exit question reads it.
+  // Runs after every successful write of the recording (Save, Save as, Save on exit).
+  std::function<void()> on_written;
 
   // Test seam: the next writes fail at this step.
   FaultPlan* faults = nullptr;
 
  private:
   bool write(const std::string& path);
-  void apply(LoadedRecording& loaded);
   void set_caption();
   void busy();
   void idle();
 
   RecorderContext& context_;
 };
+
+// Makes a loaded recording the current one: store, scales, colours, compensation and notes, every
+// control brought in line, the live plotter off and the chart redrawn.
+void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded);
 
 // The settings block of a recording file from the recorder's fields and controls.
 RecordingHeader header_from(const RecorderState& state, const WindowModel& window);

@@ -12,10 +12,8 @@
 #include <iterator>
 
 #include "platform/paths.h"
-#include "recorder/chart/scale_menus.h"
 #include "recorder/files/recording_commands.h"
 #include "recorder/files/text_encoding.h"
-#include "recorder/window/tc_mode.h"
 
 namespace zetra::files {
 namespace {
@@ -218,49 +216,10 @@ bool RecoveryJournal::load(std::string& error) {
   }
   LoadedRecording loaded;
   if (!parse_journal(bytes.data(), bytes.size(), loaded, error)) return false;
-  apply(loaded);
+  // The recovered recording becomes the current one as Open brings in a file; the current file
+  // name stays as it was.
+  show_loaded_recording(context_, loaded);
   return true;
-}
-
-// The recovered recording becomes the current one, with its controls, as Open brings in a file;
-// the current file name stays as it was.
-void RecoveryJournal::apply(LoadedRecording& loaded) {
-  RecorderState& s = context_.state;
-  const RecordingHeader& h = loaded.header;
-  s.rec_cur1 = std::move(loaded.cur1);
-  s.rec_cur2 = std::move(loaded.cur2);
-  s.rec_temp1 = std::move(loaded.temp1);
-  s.rec_temp2 = std::move(loaded.temp2);
-  s.rec_capacity = h.rec_capacity;
-  s.rec_next = h.rec_next;
-  s.shown_count = h.shown_count;
-  s.view_start = h.view_start;
-  s.view_width = h.view_width;
-  s.span1 = h.span1;
-  s.span2 = h.span2;
-  s.offset1 = h.offset1;
-  s.offset2 = h.offset2;
-  s.sample_interval = h.sample_interval;
-  s.pa_per_nm1 = h.pa_per_nm1;
-  s.pa_per_nm2 = h.pa_per_nm2;
-  s.tspan1 = h.tspan1;
-  s.tspan2 = h.tspan2;
-  s.tbase1 = h.tbase1;
-  s.tbase2 = h.tbase2;
-  s.color_cur1 = h.color_cur1;
-  s.color_cur2 = h.color_cur2;
-  s.color_temp1 = h.color_temp1;
-  s.color_temp2 = h.color_temp2;
-  s.tc_start1 = h.tc_start1;
-  s.tc_start2 = h.tc_start2;
-  s.tc_factor1 = h.tc_factor1;
-  s.tc_factor2 = h.tc_factor2;
-  context_.window["nt1"].caption = from_windows1252(loaded.notes);
-  show_tc_mode(s, context_.window, h.tc_off != 1);
-  context_.window["Timer2"].enabled = false;  // the live plotter would draw over the recovered chart
-  chart::bring_scale_controls_in_line(context_);
-  chart::set_up_horizontal_bar(context_);
-  Procedures::call(context_.procedures.r_line);
 }
 
 }  // namespace zetra::files

@@ -55,7 +55,6 @@ class RecoveryJournal {
   bool append(const std::vector<uint8_t>& bytes);
   void add_samples(std::vector<uint8_t>& out, size_t from, size_t to, float rec_next) const;
   bool load(std::string& error);
-  void apply(LoadedRecording& loaded);
 
   RecorderContext& context_;
   bool active_ = false;
