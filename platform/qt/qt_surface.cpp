@@ -21,9 +21,18 @@ int to_pixel(double value) {
 
 QtSurface::QtSurface(Colour background) : background_(background & 0xFFFFFFu) { resize(1, 1); }
 
-void QtSurface::resize(int width_px, int height_px) {
-  image_ = QImage(std::max(1, width_px), std::max(1, height_px), QImage::Format_RGB32);
+void QtSurface::resize(int width_px, int height_px, qreal device_pixel_ratio) {
+  dpr_ = device_pixel_ratio > 0 ? device_pixel_ratio : 1.0;
+  const int width = static_cast<int>(std::lround(std::max(1, width_px) * dpr_));
+  const int height = static_cast<int>(std::lround(std::max(1, height_px) * dpr_));
+  image_ = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
+  image_.setDevicePixelRatio(dpr_);
   clear();
+}
+
+int QtSurface::device_pen_width() const {
+  if (pen_width_ <= 1) return 1;
+  return std::max(1, static_cast<int>(std::lround(pen_width_ * dpr_)));
 }
 
 void QtSurface::set_scale(float top, float height, float width) {
@@ -42,10 +51,12 @@ int QtSurface::pixel_y(float y) const {
 
 void QtSurface::clear() { image_.fill(to_qcolor(background_)); }
 
+// Lines are drawn in device pixels: the painter's own scaling by the ratio is undone.
 void QtSurface::begin(QPainter& painter, Colour colour, LineStyle style) const {
+  if (dpr_ != 1.0) painter.scale(1.0 / dpr_, 1.0 / dpr_);
   painter.setRenderHint(QPainter::Antialiasing, false);
   QPen pen(to_qcolor(colour));
-  pen.setWidth(pen_width_);
+  pen.setWidth(device_pen_width());
   pen.setStyle(style == LineStyle::Dotted ? Qt::DotLine : Qt::SolidLine);
   pen.setCapStyle(Qt::SquareCap);
   painter.setPen(pen);
@@ -62,12 +73,13 @@ void QtSurface::line(float x1, float y1, float x2, float y2, Colour colour) {
 
 // A square dot as wide as the pen, written straight into the picture.
 void QtSurface::point(float x, float y) {
-  const int left = pixel_x(x) - pen_width_ / 2;
-  const int top = pixel_y(y) - pen_width_ / 2;
+  const int size = device_pen_width();
+  const int left = pixel_x(x) - size / 2;
+  const int top = pixel_y(y) - size / 2;
   const QRgb rgb = to_qcolor(foreground_).rgb();
-  for (int row = std::max(0, top); row < std::min(image_.height(), top + pen_width_); ++row) {
+  for (int row = std::max(0, top); row < std::min(image_.height(), top + size); ++row) {
     auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
-    for (int col = std::max(0, left); col < std::min(image_.width(), left + pen_width_); ++col) {
+    for (int col = std::max(0, left); col < std::min(image_.width(), left + size); ++col) {
       line[col] = mode_ == DrawMode::Invert ? (line[col] ^ 0x00FFFFFFu) : rgb;
     }
   }
@@ -79,33 +91,37 @@ void QtSurface::polyline(float first_x, const float* ys, int count) {
 
 // Per pixel column: the vertical extent of the column's samples, and the line from the previous
 // column's last sample to this column's first. That is exactly the union of one line per pair of
-// neighbours, because lines between samples of one column are vertical runs in that column.
+// neighbours, because lines between samples of one column are vertical runs in that column. A wide
+// pen paints even a run of no length (two samples on one pixel) as a square, so that one is kept.
 void QtSurface::polyline(float first_x, const float* ys, int count, Colour colour) {
   if (count < 2) return;
   lines_.clear();
   int column = pixel_x(first_x);
   int first = pixel_y(ys[0]);
   int low = first, high = first, last = first;
+  bool several = false;  // the current column holds more than one sample
   previous_column_ = column;
   previous_last_ = first;
   for (int k = 1; k < count; ++k) {
     const int px = pixel_x(first_x + static_cast<float>(k));
     const int py = pixel_y(ys[k]);
     if (px != column) {
-      flush_column(column, first, low, high, last);
+      flush_column(column, first, low, high, last, several);
       column = px;
       first = low = high = last = py;
+      several = false;
       continue;
     }
+    several = true;
     low = std::min(low, py);
     high = std::max(high, py);
     last = py;
   }
-  flush_column(column, first, low, high, last);
+  flush_column(column, first, low, high, last, several);
   if (lines_.empty()) lines_.emplace_back(column, low, column, high);  // all in one pixel
   QPainter painter(&image_);
   begin(painter, colour, LineStyle::Solid);
-  if (pen_width_ == 1) {
+  if (device_pen_width() == 1) {
     painter.drawLines(lines_.data(), static_cast<int>(lines_.size()));
   } else {
     // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
@@ -113,22 +129,25 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
   }
 }
 
-void QtSurface::flush_column(int column, int first, int low, int high, int last) {
+void QtSurface::flush_column(int column, int first, int low, int high, int last, bool several) {
   if (column != previous_column_) {
     lines_.emplace_back(previous_column_, previous_last_, column, first);
   }
-  if (low != high) lines_.emplace_back(column, low, column, high);
+  if (low != high || (several && device_pen_width() > 1)) {
+    lines_.emplace_back(column, low, column, high);
+  }
   previous_column_ = column;
   previous_last_ = last;
 }
 
+// Text in logical units, so the painter renders the glyphs at the full device resolution.
 void QtSurface::print_text(const std::string& text) {
   QPainter painter(&image_);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.setPen(to_qcolor(foreground_));
   painter.setFont(font_);
   const QFontMetrics metrics(font_);
-  painter.drawText(QPoint(pixel_x(text_x_), pixel_y(text_y_) + metrics.ascent()),
+  painter.drawText(QPointF(pixel_x(text_x_) / dpr_, pixel_y(text_y_) / dpr_ + metrics.ascent()),
                    QString::fromStdString(text));
 }
 

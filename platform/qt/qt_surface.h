@@ -1,5 +1,6 @@
 // The drawing surface on a persistent QImage (RGB32): the chart p1 in user coordinates, or the
-// window's own drawing layer in twips. A widget shows image(); invert mode flips pixels.
+// window's own drawing layer in twips. A widget shows image(); invert mode flips pixels. The image
+// has the screen's device pixel ratio, so lines, dots and text land on device pixels.
 #pragma once
 
 #include <QFont>
@@ -16,8 +17,10 @@ class QtSurface : public Surface {
  public:
   explicit QtSurface(Colour background = 12648447);
 
-  // A new picture of the given size in pixels, filled with the background colour.
-  void resize(int width_px, int height_px);
+  // A new picture of the given logical size, filled with the background colour; it holds
+  // size x device_pixel_ratio device pixels.
+  void resize(int width_px, int height_px, qreal device_pixel_ratio = 1.0);
+  qreal device_pixel_ratio() const { return dpr_; }
   void set_placement(const TwipsRect& placement) { placement_ = placement; }
   void set_font(const QFont& font) { font_ = font; }
   const QImage& image() const { return image_; }
@@ -47,15 +50,20 @@ class QtSurface : public Surface {
   TwipsRect placement_twips() const override { return placement_; }
   Bitmap bitmap() const override;
 
-  // Pixel of a user coordinate: the edges of the scale fall on the first and last pixel.
+  // Device pixel of a user coordinate (the logical pixel at ratio 1): the edges of the scale fall
+  // on the first and last pixel.
   int pixel_x(float x) const;
   int pixel_y(float y) const;
+  // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
+  // ratio.
+  int device_pen_width() const;
 
  private:
   void begin(QPainter& painter, Colour colour, LineStyle style) const;
-  void flush_column(int column, int first, int low, int high, int last);
+  void flush_column(int column, int first, int low, int high, int last, bool several);
 
   QImage image_;
+  qreal dpr_ = 1.0;  // device pixels per logical pixel of image_
   float top_ = 1, height_ = -1, width_ = 1;
   int pen_width_ = 1;
   Colour foreground_ = 0, background_;

@@ -1,5 +1,6 @@
 // The chart p1 as a widget: shows the chart surface's persistent picture and reports mouse
-// presses, moves and releases in pixels.
+// presses, moves and releases in logical pixels. The pictures carry the widget's device pixel
+// ratio, so drawImage puts their device pixels one to one on the screen.
 #pragma once
 
 #include <QPointF>

@@ -175,12 +175,12 @@ void MainWindow::apply_layout(const chart::WindowLayout& l) {
   }
   if (chart_) {
     place(chart_, l.chart);
-    chart_surface_.resize(chart_->width(), chart_->height());
+    chart_surface_.resize(chart_->width(), chart_->height(), chart_->devicePixelRatioF());
     chart_surface_.set_placement(l.chart);
   }
   const QSize area = central_->size();
   const double twips = 1440.0 / logicalDpiX();
-  layer_surface_.resize(area.width(), area.height());
+  layer_surface_.resize(area.width(), area.height(), central_->devicePixelRatioF());
   const platform::TwipsRect whole{0, 0, static_cast<float>(area.width() * twips),
                                   static_cast<float>(area.height() * twips)};
   layer_surface_.set_scale(0, whole.height, whole.width);
