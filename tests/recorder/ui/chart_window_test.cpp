@@ -22,6 +22,7 @@
 #include "tests/support/counting_pause.h"
 #include "tests/support/memory_clipboard.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/stand_in_window_test.h"
 
 namespace zetra::ui {
 namespace {
@@ -34,16 +35,9 @@ int count_colour(const QImage& image, QRgb colour) {
   return n;
 }
 
-class ChartWindowTest : public ::testing::Test {
+class ChartWindowTest : public testing::StandInWindowTest {
  protected:
-  ChartWindowTest()
-      : recorder(Platform{serial, library, dialogs, pause, clipboard, folder.path().toStdString()},
-                 ChartSurfaces{&chart_surface, &window_layer}) {
-    recorder.start();
-    window = std::make_unique<MainWindow>(recorder, chart_surface, window_layer);
-    window->resize(1100, 760);
-    window->show();
-  }
+  ChartWindowTest() : StandInWindowTest(1100, 760) {}
 
   template <class T>
   T* find(const char* name) {
@@ -52,30 +46,12 @@ class ChartWindowTest : public ::testing::Test {
     return object;
   }
   void click(const char* name) { find<QPushButton>(name)->click(); }
-  // A tick of a running timer, as the real timer would deliver it.
-  void tick(const char* timer) {
-    if (!recorder.window()[timer].enabled) return;
-    recorder.tick(timer);
-    window->sync();
-  }
   std::string text(const char* label) { return find<QLabel>(label)->text().toStdString(); }
   void save(const char* file) {
     const QString path = QStringLiteral(SCREENSHOT_DIR "/") + file;
     ASSERT_TRUE(window->grab().save(path));
     std::printf("screenshot: %s\n", qPrintable(path));
   }
-
-  QTemporaryDir folder;
-  standins::ScriptedMeter unused_meter;
-  standins::FakeSerialPort serial{unused_meter};
-  standins::BaseUnitLibrary library{11};  // the simulated unit with its own drifting meter
-  testing::ScriptedDialogs dialogs;
-  testing::CountingPause pause;
-  testing::MemoryClipboard clipboard;
-  platform::QtSurface chart_surface;
-  platform::QtSurface window_layer;
-  Recorder recorder;
-  std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(ChartWindowTest, RecordMarkExamineAndStop) {

@@ -20,6 +20,7 @@
 #include "tests/support/counting_pause.h"
 #include "tests/support/memory_clipboard.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/stand_in_window_test.h"
 
 namespace zetra::ui {
 namespace {
@@ -187,33 +188,9 @@ TEST(HighDpiSurface, TextIsRenderedAtFullResolution) {
   EXPECT_GT(mixed_blocks(high.image(), high.image().rect()), 20);  // ... in finer glyphs
 }
 
-class HighDpiWindowTest : public ::testing::Test {
+class HighDpiWindowTest : public testing::StandInWindowTest {
  protected:
-  HighDpiWindowTest()
-      : recorder(Platform{serial, library, dialogs, pause, clipboard, folder.path().toStdString()},
-                 ChartSurfaces{&chart_surface, &window_layer}) {
-    recorder.start();
-    window = std::make_unique<MainWindow>(recorder, chart_surface, window_layer);
-    window->resize(1000, 720);
-    window->show();
-  }
-  void tick(const char* timer) {
-    if (!recorder.window()[timer].enabled) return;
-    recorder.tick(timer);
-    window->sync();
-  }
-
-  QTemporaryDir folder;
-  standins::ScriptedMeter unused_meter;
-  standins::FakeSerialPort serial{unused_meter};
-  standins::BaseUnitLibrary library{11};
-  testing::ScriptedDialogs dialogs;
-  testing::CountingPause pause;
-  testing::MemoryClipboard clipboard;
-  platform::QtSurface chart_surface;
-  platform::QtSurface window_layer;
-  Recorder recorder;
-  std::unique_ptr<MainWindow> window;
+  HighDpiWindowTest() : StandInWindowTest(1000, 720) {}
 };
 
 TEST_F(HighDpiWindowTest, ScreenshotHasChartGridAndLabelsAtFullResolution) {
