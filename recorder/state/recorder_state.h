@@ -97,6 +97,13 @@ struct FileState {
   std::string window_caption;  // "ZetraII [ " + file_name + " ]"
 };
 
+// What the permanent field at the right of the status bar reports (the status field, `stfield`).
+struct StatusNotices {
+  std::string journal_notice;  // why the recovery journal cannot be written; empty while it can
+  std::string link_notice;     // why no sample set arrives from the unit; empty while it answers
+  std::string recording_notice;  // elapsed time and fill of a running recording; empty otherwise
+};
+
 struct RecorderState : RecordingStore,
                        AcquisitionWorkingState,
                        LiveValues,
@@ -105,7 +112,8 @@ struct RecorderState : RecordingStore,
                        ChartDrawing,
                        Selection,
                        CopyBuffer,
-                       FileState {
+                       FileState,
+                       StatusNotices {
   int16_t marker_pending = 0;  // 1: the next successful tick puts a marker into CH1
   float delay_i = 0;           // scratch counter of the busy-wait loops, no meaning between uses
 };

@@ -68,6 +68,10 @@ void MainWindow::build() {
   status_text->setObjectName("st1_text");
   statusBar()->addWidget(status_text, 1);
   if (window_.has("st1")) bindings_.widgets.emplace_back(&window_["st1"], statusBar());
+  auto* field = new QLabel(statusBar());
+  field->setObjectName("stfield");
+  statusBar()->addPermanentWidget(field);
+  if (window_.has("stfield")) bindings_.widgets.emplace_back(&window_["stfield"], field);
 }
 
 void MainWindow::run(const std::string& name) {

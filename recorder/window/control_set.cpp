@@ -300,6 +300,8 @@ void add_chart_and_scroll_bars(Builder& b) {
 
 void add_text_areas(Builder& b) {
   b.plain("st1", ControlKind::StatusBar);
+  // The permanent field at the right of the status bar: saved state, journal and link trouble.
+  b.plain("stfield", ControlKind::Label).parent = "st1";
   b.text_box("nt1", "", false, "Notes:");
   b.text_box("rtb1", "", false);  // scratch text of Copy; never shown
 }

@@ -21,6 +21,7 @@ struct Procedures {
   std::function<bool()> save_recording;
   Procedure form_resize;     // lay the window out again at its present size, then redraw
   Procedure end_program;     // close the main window for good (the exit question is answered)
+  Procedure show_status_field;  // compose `stfield` from the saved state and the notices
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();
