@@ -276,9 +276,12 @@ def main():
     if not (tree.dir / "build.ninja").exists():
         sys.exit(f"{tree.dir} is not configured: use scripts/mutation-test.sh")
     tree.restore_leftovers()
+    # CTest learns the test programs' tests when they are built, so the tree is built first.
+    print(f"building {tree.dir} ...", flush=True)
+    built = tree.ninja(check=False)
+    if built.returncode:
+        sys.exit(built.stdout[-3000:] + "\nthe unmutated tree does not build")
     programs = tree.test_programs()
-    print(f"building {len(programs)} test programs in {tree.dir} ...", flush=True)
-    tree.ninja(*[os.path.relpath(e, tree.dir) for e in programs], capture=False)
     mutator = Mutator(tree, programs, tree.coverage(programs), equivalents, args.time_factor)
 
     counts = defaultdict(lambda: defaultdict(int))
