@@ -1,15 +1,35 @@
 #!/usr/bin/env bash
-# Mutation testing in a build tree of its own (build-mutation/, or MUTATION_BUILD_DIR), so build/
-# is never disturbed. Arguments go to tools/mutation/mutate.py, for example:
+# Mutation testing on a copy of the sources with a build tree of its own, so neither the working
+# sources nor build/ are ever touched: build-mutation/source and build-mutation/tree (or under
+# MUTATION_BUILD_DIR). Arguments go to tools/mutation/mutate.py, for example:
 #   scripts/mutation-test.sh --sample 40 --seed 7 recorder/chart
+# MUTATION_IN_PLACE=1 mutates the working sources themselves, built in MUTATION_BUILD_DIR (CI uses
+# it on build/, which it no longer needs, to save a second build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${MUTATION_BUILD_DIR:-$root/build-mutation}
-if [ ! -f "$build_dir/build.ninja" ]; then
-  launcher=()
-  if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+python=$(command -v /usr/bin/python3 || command -v python3)
+
+configure() {
+  local source=$1 tree=$2
+  if [ ! -f "$tree/build.ninja" ]; then
+    local launcher=()
+    if command -v ccache >/dev/null; then
+      launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$source" -B "$tree" -G Ninja -DZETRA_WERROR=ON "${launcher[@]}" >/dev/null
   fi
-  cmake -S "$root" -B "$build_dir" -G Ninja -DZETRA_WERROR=ON "${launcher[@]}" >/dev/null
+}
+
+if [ "${MUTATION_IN_PLACE:-0}" = 1 ]; then
+  configure "$root" "$build_dir"
+  exec "$python" "$root/tools/mutation/mutate.py" --build-dir "$build_dir" "$@"
 fi
-exec python3 "$root/tools/mutation/mutate.py" --build-dir "$build_dir" "$@"
+
+# The copy keeps the files' times, so only what changed since the last run is rebuilt.
+source_copy=$build_dir/source
+mkdir -p "$source_copy"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+   tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$source_copy"
+configure "$source_copy" "$build_dir/tree"
+exec "$python" "$source_copy/tools/mutation/mutate.py" --build-dir "$build_dir/tree" "$@"

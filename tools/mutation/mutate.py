@@ -69,16 +69,17 @@ def source_files(paths):
 
 
 class BuildTree:
-    def __init__(self, build_dir, include, exclude, verbose):
+    def __init__(self, build_dir, include, exclude, jobs):
         self.dir = build_dir
+        self.jobs = jobs
         self.include = include
         self.exclude = exclude
-        self.verbose = verbose
         self.backups = build_dir / "mutation-backup"
         self.baseline_seconds = {}
 
     def ninja(self, *args, check=True, capture=True):
-        return subprocess.run(["ninja", "-C", str(self.dir), *args], check=check, text=True,
+        return subprocess.run(["ninja", "-C", str(self.dir), f"-j{self.jobs}", *args],
+                              check=check, text=True,
                               stdout=subprocess.PIPE if capture else None,
                               stderr=subprocess.STDOUT if capture else None)
 
@@ -223,6 +224,8 @@ class Mutator:
         finally:
             source.write_bytes(original)
             backup.unlink()
+        # The tree is left built from the real source, whatever the last mutant was.
+        self.tree.ninja(*[os.path.relpath(e, self.tree.dir) for e in exes], check=False)
 
 
 def main():
@@ -243,6 +246,7 @@ def main():
                         help="skip test programs whose name contains this (repeatable)")
     parser.add_argument("--time-factor", type=float, default=5.0,
                         help="time limit per program: this times its unmutated run, 10 s at least")
+    parser.add_argument("--jobs", type=int, default=2, help="parallel build jobs (default 2)")
     parser.add_argument("--list", action="store_true", help="list the chosen mutants and stop")
     parser.add_argument("--verbose", action="store_true", help="print every mutant's result")
     args = parser.parse_args()
@@ -272,7 +276,7 @@ def main():
             print(f"{m.operator:18} {m.describe()}{mark}")
         return 0
 
-    tree = BuildTree(Path(args.build_dir).resolve(), args.tests, args.exclude_tests, args.verbose)
+    tree = BuildTree(Path(args.build_dir).resolve(), args.tests, args.exclude_tests, args.jobs)
     if not (tree.dir / "build.ninja").exists():
         sys.exit(f"{tree.dir} is not configured: use scripts/mutation-test.sh")
     tree.restore_leftovers()
@@ -286,15 +290,19 @@ def main():
 
     counts = defaultdict(lambda: defaultdict(int))
     survivors = []
+    progress = [0]
     started = time.monotonic()
 
     def report(mutant, verdict):
         counts[current_group][verdict] += 1
+        progress[0] += 1
+        if not args.verbose and sys.stdout.isatty():
+            print(f"[{progress[0]}/{len(chosen)}]", end="\r", flush=True)
         if verdict == "survived":
             survivors.append(mutant)
             print(f"SURVIVED {mutant.describe()}", flush=True)
         elif args.verbose:
-            print(f"{verdict:10} {mutant.describe()}", flush=True)
+            print(f"[{progress[0]}/{len(chosen)}] {verdict:10} {mutant.describe()}", flush=True)
 
     by_file = defaultdict(list)
     for group, m in chosen:
