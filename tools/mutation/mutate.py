@@ -247,6 +247,8 @@ def main():
     parser.add_argument("--time-factor", type=float, default=5.0,
                         help="time limit per program: this times its unmutated run, 10 s at least")
     parser.add_argument("--jobs", type=int, default=2, help="parallel build jobs (default 2)")
+    parser.add_argument("--retry", metavar="LOG",
+                        help="only the mutants an earlier run's output LOG lists as surviving")
     parser.add_argument("--list", action="store_true", help="list the chosen mutants and stop")
     parser.add_argument("--verbose", action="store_true", help="print every mutant's result")
     args = parser.parse_args()
@@ -269,6 +271,11 @@ def main():
         if args.sample and len(group) > args.sample:
             group = sorted(rng.sample(group, args.sample), key=lambda m: (m.path, m.line))
         chosen += [(given.rstrip("/"), m) for m in group]
+
+    if args.retry:
+        listed = Path(args.retry).read_text(encoding="utf-8")
+        survivors_before = {line.strip() for line in listed.splitlines()}
+        chosen = [(group, m) for group, m in chosen if m.describe() in survivors_before]
 
     if args.list:
         for group, m in chosen:
