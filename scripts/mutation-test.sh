@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Mutation testing on a copy of the sources with a build tree of its own, so neither the working
-# sources nor build/ are ever touched: build-mutation/source and build-mutation/tree (or under
-# MUTATION_BUILD_DIR). Arguments go to tools/mutation/mutate.py, for example:
+# sources nor build/ are ever touched: build-mutation/source and build-mutation/source/build (or
+# under MUTATION_BUILD_DIR). Arguments go to tools/mutation/mutate.py, for example:
 #   scripts/mutation-test.sh --sample 40 --seed 7 recorder/chart
 # MUTATION_IN_PLACE=1 mutates the working sources themselves, built in MUTATION_BUILD_DIR (CI uses
 # it on build/, which it no longer needs, to save a second build).
@@ -31,5 +31,6 @@ source_copy=$build_dir/source
 mkdir -p "$source_copy"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
    tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$source_copy"
-configure "$source_copy" "$build_dir/tree"
-exec "$python" "$source_copy/tools/mutation/mutate.py" --build-dir "$build_dir/tree" "$@"
+# The tree sits in the copy as build/ sits in the sources, so the compiler cache shares their work.
+configure "$source_copy" "$source_copy/build"
+exec "$python" "$source_copy/tools/mutation/mutate.py" --build-dir "$source_copy/build" "$@"
