@@ -26,11 +26,28 @@ if [ "${MUTATION_IN_PLACE:-0}" = 1 ]; then
   exec "$python" "$root/tools/mutation/mutate.py" --build-dir "$build_dir" "$@"
 fi
 
-# The copy keeps the files' times, so only what changed since the last run is rebuilt.
+# Only files whose contents differ are copied, with a fresh time, so the build tree rebuilds what
+# changed and whatever a stopped run last built from a mutant.
 source_copy=$build_dir/source
 mkdir -p "$source_copy"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard |
-   tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$source_copy"
+"$python" - "$root" "$source_copy" <<'EOF'
+import os, shutil, subprocess, sys
+root, copy = sys.argv[1:3]
+listed = subprocess.run(["git", "-C", root, "ls-files", "-z", "--cached", "--others",
+                         "--exclude-standard"], check=True, stdout=subprocess.PIPE).stdout
+for name in filter(None, listed.decode().split("\0")):
+    source, target = os.path.join(root, name), os.path.join(copy, name)
+    if not os.path.isfile(source):
+        continue
+    with open(source, "rb") as a:
+        wanted = a.read()
+    if os.path.isfile(target):
+        with open(target, "rb") as b:
+            if b.read() == wanted:
+                continue
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copy(source, target)
+EOF
 # The tree sits in the copy as build/ sits in the sources, so the compiler cache shares their work.
 configure "$source_copy" "$source_copy/build"
 exec "$python" "$source_copy/tools/mutation/mutate.py" --build-dir "$source_copy/build" "$@"
