@@ -52,7 +52,7 @@ class DriverTest : public ::testing::Test {
     return bus_->plug(controller_);
   }
 
-  kvusb::DeviceExtension* extension(int port) { return kvusb::extension_of(bus_->top(port)); }
+  kvusb::DeviceExtension* extension(int port) { return kvusb::extension_of(bus_->function_device(port)); }
 
   emu::UserHandle* open(int unit) {
     emu::UserHandle* handle = nullptr;
@@ -62,6 +62,7 @@ class DriverTest : public ::testing::Test {
     return handle;
   }
 
+ public:
   static NTSTATUS control(emu::UserHandle* handle, ULONG code, std::vector<uint8_t> input, void* output,
                           ULONG output_length, ULONG* returned) {
     return emu::device_io_control(handle, code, input.empty() ? nullptr : input.data(),

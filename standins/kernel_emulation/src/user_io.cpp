@@ -2,6 +2,8 @@
 // buffered, in-direct, out-direct and neither buffers, and closing.
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 #include "state.h"
 
@@ -12,6 +14,7 @@ struct _FILE_OBJECT {
 namespace emu::detail {
 PMDL make_mdl(PVOID address, ULONG length);
 void release_device_reference(PDEVICE_OBJECT device);
+bool probe_and_lock(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation);
 }  // namespace emu::detail
 
 using namespace emu::detail;
@@ -19,7 +22,9 @@ using namespace emu::detail;
 namespace emu {
 
 struct UserHandle {
-  _FILE_OBJECT file;
+  _FILE_OBJECT file;  // names the device opened; each request goes to the top of its stack then
+  std::mutex mutex;   // guards in_flight
+  std::set<PIRP> in_flight;  // requests sent and not yet returned, for cancel_io
 };
 
 namespace {
@@ -35,7 +40,8 @@ PDEVICE_OBJECT top_of_stack(PDEVICE_OBJECT device) {
   return device;
 }
 
-NTSTATUS send_simple(PDEVICE_OBJECT device, PFILE_OBJECT file, UCHAR major) {
+NTSTATUS send_simple(PDEVICE_OBJECT named, PFILE_OBJECT file, UCHAR major) {
+  PDEVICE_OBJECT device = top_of_stack(named);
   PIRP irp = allocate_irp(device->StackSize);
   irp->RequestorMode = UserMode;
   PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
@@ -58,10 +64,11 @@ NTSTATUS open_device(const std::u16string& name, UserHandle** handle) {
     if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
     auto target = s.device_names.find(link->second);
     if (target == s.device_names.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
-    device = top_of_stack(target->second);
+    device = target->second;
     device->ReferenceCount++;
   }
-  auto* h = new UserHandle{{device}};
+  auto* h = new UserHandle;
+  h->file.DeviceObject = device;
   NTSTATUS status = send_simple(device, &h->file, IRP_MJ_CREATE);
   if (!NT_SUCCESS(status)) {
     release_device_reference(device);
@@ -82,10 +89,20 @@ NTSTATUS close_device(UserHandle* handle) {
 
 PDEVICE_OBJECT device_of(UserHandle* handle) { return handle->file.DeviceObject; }
 
+void cancel_io(UserHandle* handle) {
+  std::lock_guard lock(handle->mutex);
+  for (PIRP irp : handle->in_flight) IoCancelIrp(irp);
+}
+
+size_t requests_in_flight(UserHandle* handle) {
+  std::lock_guard lock(handle->mutex);
+  return handle->in_flight.size();
+}
+
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
                            ULONG output_length, ULONG* returned) {
   *returned = 0;
-  PDEVICE_OBJECT device = handle->file.DeviceObject;
+  PDEVICE_OBJECT device = top_of_stack(handle->file.DeviceObject);
   ULONG method = code & 3;
   // The system buffer is exactly as long as the method needs, so overruns show under the sanitizer.
   ULONG system_length = method == METHOD_BUFFERED ? std::max(input_length, output_length) : input_length;
@@ -109,7 +126,12 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
       std::free(system_buffer);
       return STATUS_ACCESS_VIOLATION;
     }
-    MmProbeAndLockPages(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess);
+    // The I/O manager catches what the probe raises and fails the call before any driver sees it.
+    if (!probe_and_lock(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess)) {
+      IoFreeMdl(mdl);
+      std::free(system_buffer);
+      return STATUS_ACCESS_VIOLATION;
+    }
   }
   PIRP irp = allocate_irp(device->StackSize);
   irp->RequestorMode = UserMode;
@@ -123,8 +145,17 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
   next->Parameters.DeviceIoControl.InputBufferLength = input_length;
   next->Parameters.DeviceIoControl.OutputBufferLength = output_length;
   next->Parameters.DeviceIoControl.Type3InputBuffer = const_cast<void*>(input);
-  NTSTATUS status = send_and_wait(device, irp);
-  ULONG_PTR information = irp->IoStatus.Information;
+  {
+    std::lock_guard lock(handle->mutex);
+    handle->in_flight.insert(irp);
+  }
+  IO_STATUS_BLOCK iosb{};
+  NTSTATUS status = send_and_wait(device, irp, &iosb);
+  {
+    std::lock_guard lock(handle->mutex);
+    handle->in_flight.erase(irp);
+  }
+  ULONG_PTR information = iosb.Information;
   if (method == METHOD_BUFFERED && !NT_ERROR(status) && information > 0) {
     if (information > output_length) report_violation("driver reported more bytes than the output buffer holds");
     std::memcpy(output, system_buffer, std::min<ULONG_PTR>(information, output_length));
