@@ -40,8 +40,18 @@ PDEVICE_OBJECT top_of_stack(PDEVICE_OBJECT device) {
   return device;
 }
 
-NTSTATUS send_simple(PDEVICE_OBJECT named, PFILE_OBJECT file, UCHAR major) {
+// The top of the stack above the opened device, referenced for the time of one request as the
+// I/O manager does, so that a filter leaving the stack meanwhile stays valid until it returns.
+PDEVICE_OBJECT referenced_top(PDEVICE_OBJECT named) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
   PDEVICE_OBJECT device = top_of_stack(named);
+  device->ReferenceCount++;
+  return device;
+}
+
+NTSTATUS send_simple(PDEVICE_OBJECT named, PFILE_OBJECT file, UCHAR major) {
+  PDEVICE_OBJECT device = referenced_top(named);
   PIRP irp = allocate_irp(device->StackSize);
   irp->RequestorMode = UserMode;
   PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
@@ -49,6 +59,7 @@ NTSTATUS send_simple(PDEVICE_OBJECT named, PFILE_OBJECT file, UCHAR major) {
   next->FileObject = file;
   NTSTATUS status = send_and_wait(device, irp);
   free_irp(irp);
+  release_device_reference(device);
   return status;
 }
 
@@ -102,7 +113,7 @@ size_t requests_in_flight(UserHandle* handle) {
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
                            ULONG output_length, ULONG* returned) {
   *returned = 0;
-  PDEVICE_OBJECT device = top_of_stack(handle->file.DeviceObject);
+  PDEVICE_OBJECT device = referenced_top(handle->file.DeviceObject);
   ULONG method = code & 3;
   // The system buffer is exactly as long as the method needs, so overruns show under the sanitizer.
   ULONG system_length = method == METHOD_BUFFERED ? std::max(input_length, output_length) : input_length;
@@ -124,12 +135,14 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
     if (method == METHOD_OUT_DIRECT && read_only) {
       IoFreeMdl(mdl);
       std::free(system_buffer);
+      release_device_reference(device);
       return STATUS_ACCESS_VIOLATION;
     }
     // The I/O manager catches what the probe raises and fails the call before any driver sees it.
     if (!probe_and_lock(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess)) {
       IoFreeMdl(mdl);
       std::free(system_buffer);
+      release_device_reference(device);
       return STATUS_ACCESS_VIOLATION;
     }
   }
@@ -167,6 +180,7 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
     IoFreeMdl(mdl);
   }
   std::free(system_buffer);
+  release_device_reference(device);
   return status;
 }
 
