@@ -77,6 +77,7 @@ TEST_F(DriverTest, UnplugWhileManyThreadsUseTheUnit) {
     int port = plug_unit();
     emu::UserHandle* handle = open(1);
     std::atomic<int> done_ok{0};
+    std::atomic<int> finished{0};
     std::atomic<bool> unexpected{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -92,11 +93,13 @@ TEST_F(DriverTest, UnplugWhileManyThreadsUseTheUnit) {
             continue;
           }
           if (status != STATUS_DELETE_PENDING && status != STATUS_UNSUCCESSFUL) unexpected = true;
+          ++finished;
           return;
         }
       });
     }
-    while (done_ok < 200) std::this_thread::yield();
+    while (done_ok < 200 && finished == 0) std::this_thread::yield();
+    EXPECT_EQ(finished, 0) << "a request failed before the unplug";
     bus_->unplug(port);
     for (auto& t : threads) t.join();
     EXPECT_FALSE(unexpected);
