@@ -76,7 +76,7 @@ NTSTATUS device_descriptor(const Request& request, ULONG_PTR* information) {
 }
 
 // Moves data over a pipe through the request's buffer or memory descriptor list; the caller's
-// request can cancel it. A cancelled transfer reports STATUS_CANCELLED, any other 0 bytes.
+// request can cancel it. A cancelled transfer without data reports STATUS_CANCELLED.
 NTSTATUS bulk_transfer(const Request& request, PUSBD_PIPE_INFORMATION pipe, PVOID buffer, PMDL mdl,
                        ULONG* transferred) {
   *transferred = 0;
@@ -91,8 +91,8 @@ NTSTATUS bulk_transfer(const Request& request, PUSBD_PIPE_INFORMATION pipe, PVOI
   NTSTATUS status = submit_transfer(request.extension, urb, request.irp);
   if (NT_SUCCESS(status)) *transferred = urb->UrbBulkOrInterruptTransfer.TransferBufferLength;
   free_pool(urb);
-  if (request.irp->Cancel) return STATUS_CANCELLED;  // the caller gave up on it; an abort reports 0 bytes
-  return *transferred != 0 ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
+  if (*transferred != 0) return STATUS_SUCCESS;  // also when a cancel came too late: the data are the caller's
+  return request.irp->Cancel ? STATUS_CANCELLED : STATUS_UNSUCCESSFUL;  // an abort reports 0 bytes
 }
 
 // In-direct means the system locked the caller's buffer for reading only: nothing may be written

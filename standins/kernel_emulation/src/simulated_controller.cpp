@@ -25,6 +25,11 @@ USBD_STATUS LoopbackEndpoints::in(uint8_t* data, size_t capacity, size_t* transf
   return USBD_STATUS_SUCCESS;
 }
 
+size_t LoopbackEndpoints::queued() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
 namespace {
 
 // The loader's own identity: vendor class, no strings, one interface with two bulk endpoints that

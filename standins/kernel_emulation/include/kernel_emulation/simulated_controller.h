@@ -24,9 +24,10 @@ class LoopbackEndpoints : public BulkEndpoints {
  public:
   USBD_STATUS out(const uint8_t* data, size_t length) override;
   USBD_STATUS in(uint8_t* data, size_t capacity, size_t* transferred) override;
+  size_t queued() const;
 
  private:
-  std::mutex mutex_;  // guards queue_
+  mutable std::mutex mutex_;  // guards queue_
   std::deque<uint8_t> queue_;
 };
 
