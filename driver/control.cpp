@@ -88,11 +88,12 @@ NTSTATUS bulk_transfer(const Request& request, PUSBD_PIPE_INFORMATION pipe, PVOI
   if (pipe->EndpointAddress & USB_ENDPOINT_DIRECTION_MASK) flags |= USBD_TRANSFER_DIRECTION_IN;
   UsbBuildInterruptOrBulkTransferRequest(urb, size, pipe->PipeHandle, buffer, mdl, request.output_length, flags,
                                          nullptr);
-  NTSTATUS status = submit_transfer(request.extension, urb, request.irp);
+  bool cancelled = false;
+  NTSTATUS status = submit_transfer(request.extension, urb, request.irp, &cancelled);
   if (NT_SUCCESS(status)) *transferred = urb->UrbBulkOrInterruptTransfer.TransferBufferLength;
   free_pool(urb);
   if (*transferred != 0) return STATUS_SUCCESS;  // also when a cancel came too late: the data are the caller's
-  return request.irp->Cancel ? STATUS_CANCELLED : STATUS_UNSUCCESSFUL;  // an abort reports 0 bytes
+  return cancelled ? STATUS_CANCELLED : STATUS_UNSUCCESSFUL;  // an abort reports 0 bytes
 }
 
 // In-direct means the system locked the caller's buffer for reading only: nothing may be written

@@ -70,8 +70,9 @@ bool transfers_stopped(DeviceExtension* extension);
 
 // Request blocks and the USB stack (usb_requests.cpp).
 NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb);
-// A transfer for a caller's request: cancelled with it, and ended when removal stops transfers.
-NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller);
+// A transfer for a caller's request: cancelled with it (then `cancelled` is set), and ended when
+// removal stops transfers.
+NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller, bool* cancelled);
 void abort_pipes(DeviceExtension* extension);
 PURB allocate_urb(SIZE_T size);
 void free_pool(PVOID block);

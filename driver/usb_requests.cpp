@@ -30,8 +30,9 @@ namespace {
 // stays valid until the submitter frees it, also for a cancel routine racing with its completion.
 struct Submission {
   PIRP bus_request;
-  KEVENT completed;    // the bus request came back
-  KEVENT cancel_done;  // the caller's cancel routine has finished with this submission
+  KEVENT completed;       // the bus request came back
+  KEVENT cancel_done;     // the caller's cancel routine has finished with this submission
+  bool cancelled;         // by the caller's cancel routine; read after cancel_done when it ran
 };
 
 NTSTATUS NTAPI submission_completed(PDEVICE_OBJECT device, PIRP irp, PVOID context) {
@@ -46,6 +47,7 @@ VOID NTAPI cancel_submission(PDEVICE_OBJECT device, PIRP caller) {
   (void)device;
   auto* submission = static_cast<Submission*>(caller->Tail.Overlay.DriverContext[0]);
   IoReleaseCancelSpinLock(caller->CancelIrql);
+  submission->cancelled = true;
   IoCancelIrp(submission->bus_request);
   KeSetEvent(&submission->cancel_done, IO_NO_INCREMENT, FALSE);
 }
@@ -63,7 +65,7 @@ void disarm_cancel(PIRP caller, Submission* submission) {
     KeWaitForSingleObject(&submission->cancel_done, Executive, KernelMode, FALSE, nullptr);
 }
 
-NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP caller, bool stops_on_abort) {
+NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP caller, bool stops_on_abort, bool* cancelled) {
   PDEVICE_OBJECT lower = extension->lower_device_object;
   if (stops_on_abort && transfers_stopped(extension)) return STATUS_DELETE_PENDING;
   Submission submission;
@@ -71,6 +73,7 @@ NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP caller, bool stops_on
   if (submission.bus_request == nullptr) return STATUS_NO_MEMORY;
   KeInitializeEvent(&submission.completed, NotificationEvent, FALSE);
   KeInitializeEvent(&submission.cancel_done, NotificationEvent, FALSE);
+  submission.cancelled = false;
   PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(submission.bus_request);
   next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
   next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
@@ -78,13 +81,17 @@ NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP caller, bool stops_on
   IoSetCompletionRoutine(submission.bus_request, submission_completed, &submission, TRUE, TRUE, TRUE);
   if (caller != nullptr && !arm_cancel(caller, &submission)) {
     IoFreeIrp(submission.bus_request);
+    *cancelled = true;
     return STATUS_CANCELLED;
   }
   IoCallDriver(lower, submission.bus_request);
   // Removal may have aborted the pipes just before this request reached the bus: end it here.
   if (stops_on_abort && transfers_stopped(extension)) IoCancelIrp(submission.bus_request);
   KeWaitForSingleObject(&submission.completed, Executive, KernelMode, FALSE, nullptr);
-  if (caller != nullptr) disarm_cancel(caller, &submission);
+  if (caller != nullptr) {
+    disarm_cancel(caller, &submission);
+    *cancelled = submission.cancelled;
+  }
   NTSTATUS status = submission.bus_request->IoStatus.Status;
   IoFreeIrp(submission.bus_request);
   USBD_STATUS urb_status = URB_STATUS(urb);
@@ -105,10 +112,14 @@ PURB allocate_urb(SIZE_T size) {
 
 void free_pool(PVOID block) { ExFreePoolWithTag(block, kPoolTag); }
 
-NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb) { return submit(extension, urb, nullptr, false); }
+NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb) {
+  bool cancelled = false;
+  return submit(extension, urb, nullptr, false, &cancelled);
+}
 
-NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller) {
-  return submit(extension, urb, caller, true);
+NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller, bool* cancelled) {
+  *cancelled = false;
+  return submit(extension, urb, caller, true, cancelled);
 }
 
 // Ends every transfer the bus holds for the unit; a read the unit NAKs would otherwise wait for ever.

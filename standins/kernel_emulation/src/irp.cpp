@@ -53,7 +53,7 @@ void final_completion(PIRP irp) {
       info.filter = nullptr;
     }
   }
-  if (irp->CancelRoutine != nullptr) emu::report_violation("request completed with its cancel routine still set");
+  if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_ACQUIRE) != nullptr) emu::report_violation("request completed with its cancel routine still set");
   PKEVENT event = irp->UserEvent;
   if (irp->UserIosb != nullptr) *irp->UserIosb = irp->IoStatus;
   switch (owner) {
@@ -127,7 +127,7 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
     irp->CurrentLocation++;
     irp->Tail.Overlay.CurrentStackLocation++;
     bool above = irp->CurrentLocation <= irp->StackCount;
-    if (routine != nullptr && invokes(control, irp->IoStatus.Status, irp->Cancel)) {
+    if (routine != nullptr && invokes(control, irp->IoStatus.Status, __atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE))) {
       PDEVICE_OBJECT owner = above ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
       if (routine(owner, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) return;
     } else if (irp->PendingReturned && above) {
@@ -176,7 +176,7 @@ extern "C" BOOLEAN NTAPI IoCancelIrp(PIRP irp) {
       return FALSE;
     }
   }
-  irp->Cancel = TRUE;
+  __atomic_store_n(&irp->Cancel, TRUE, __ATOMIC_RELEASE);
   PDRIVER_CANCEL routine = IoSetCancelRoutine(irp, nullptr);
   if (routine == nullptr) {
     IoReleaseCancelSpinLock(irql);

@@ -487,7 +487,7 @@ void UsbBus::worker_loop() {
 
 void UsbBus::park(Port& port, PIRP irp) {
   IoSetCancelRoutine(irp, &UsbBus::cancel_parked);
-  if (irp->Cancel && IoSetCancelRoutine(irp, nullptr) != nullptr) {
+  if (__atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE) && IoSetCancelRoutine(irp, nullptr) != nullptr) {
     // Cancelled before it could be parked, and the cancel routine will not run: end it here.
     URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) =
         USBD_STATUS_CANCELED;
