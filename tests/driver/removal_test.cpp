@@ -260,6 +260,8 @@ TEST_F(DriverTest, SurpriseRemovalRefusesRequestsAndFreesTheName) {
   ULONG returned = 0;
   EXPECT_EQ(control(handle, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_DELETE_PENDING);
   EXPECT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, frame, 4, &returned), STATUS_DELETE_PENDING);
+  emu::UserHandle* late = nullptr;
+  EXPECT_EQ(emu::open_device(u"\\Device\\KVUSB-1", &late), STATUS_DELETE_PENDING) << "no new handles";
   emu::close_device(handle);
   EXPECT_EQ(bus_->finish_removal(port), STATUS_SUCCESS);
   EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-1"));

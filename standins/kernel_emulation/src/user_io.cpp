@@ -71,9 +71,15 @@ NTSTATUS open_device(const std::u16string& name, UserHandle** handle) {
   {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    auto link = s.links.find(kernel_name(name));
-    if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
-    auto target = s.device_names.find(link->second);
+    // A device name opens the device directly (as "\\.\GLOBALROOT\Device\..." does); any other
+    // name goes through its symbolic link.
+    std::u16string device_name = kernel_name(name);
+    if (device_name.rfind(u"\\Device\\", 0) != 0) {
+      auto link = s.links.find(device_name);
+      if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+      device_name = link->second;
+    }
+    auto target = s.device_names.find(device_name);
     if (target == s.device_names.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
     device = target->second;
     device->ReferenceCount++;
