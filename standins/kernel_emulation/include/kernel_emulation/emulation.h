@@ -64,7 +64,8 @@ bool read_mdl(PMDL mdl, void* destination, size_t length);
 bool write_mdl(PMDL mdl, const void* source, size_t length);
 
 // User-mode I/O: open by "\\.\NAME", "\DosDevices\NAME" or a device name "\Device\NAME",
-// device control with the method's buffer handling, close. Handles keep the device object's memory until closed, as file objects do.
+// device control with the method's buffer handling, close. Handles keep the device object's memory
+// until closed, as file objects do.
 struct UserHandle;
 NTSTATUS open_device(const std::u16string& name, UserHandle** handle);
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
