@@ -12,6 +12,7 @@
 #include "recorder/chart/blank_surface.h"
 #include "recorder/chart/chart.h"
 #include "recorder/window/control_set.h"
+#include "recorder/window/status_field.h"
 
 namespace zetra {
 
@@ -58,6 +59,7 @@ void Recorder::start() {
 
 void Recorder::install_procedures() {
   // The chart installs r_line, r_linef, d_grad, clsp1, resetp, nhs1_set and nhs1_setb itself.
+  procedures_.show_status_field = [this] { show_status_field(state_, window_); };
 }
 
 }  // namespace zetra
