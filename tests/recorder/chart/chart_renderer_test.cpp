@@ -200,6 +200,8 @@ TEST(ChartRenderer, LivePlotterAdvancesAPageAndTheBarFollows) {
   h.recorder.tick("Timer2");
   // x = 1 (index 2) only stores the first point; x = 2 (index 3) draws one segment per trace.
   EXPECT_EQ(h.chart_surface.lines.size(), 4u);
+  EXPECT_EQ(h.chart_surface.lines[0].x1, 1.0f);
+  EXPECT_EQ(h.chart_surface.lines[0].x2, 2.0f);
   EXPECT_EQ(s.pen_x, 3.0f);
   EXPECT_EQ(h.chart_surface.lines[0].y2, 200 + 3.0f);
   h.recorder.tick("Timer2");
