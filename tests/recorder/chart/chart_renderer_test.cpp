@@ -99,6 +99,18 @@ TEST(ChartRenderer, GraduationPositionsAroundTheLaidOutChart) {
   }
 }
 
+// A view of 10 samples or fewer, as a damaged settings file can leave it, rounds a division to
+// no width at all (half a sample rounds to even, 0) and draws no grid.
+TEST(ChartRenderer, ANarrowViewDrawsNoGrid) {
+  RecorderHarness h;
+  h.state().view_width = 10;
+  h.recorder.procedures().r_line();
+  EXPECT_TRUE(h.chart_surface.points.empty());
+  h.state().view_width = 20;  // one sample per division
+  h.recorder.procedures().r_line();
+  EXPECT_EQ(h.chart_surface.points_of_width(2), 21 * 11);
+}
+
 // T1 at 5 and T2 at 20 deg C per division: 2000 chart units over 50 and over 200 deg C.
 TEST(ChartRenderer, EachTemperatureTraceUsesItsOwnScale) {
   RecorderHarness h;
