@@ -4,6 +4,7 @@
 #include "recorder/acquisition/acquisition_tick.h"
 
 #include "recorder/acquisition/run_state.h"
+#include "recorder/window/change_tracking.h"
 
 namespace zetra {
 namespace {
@@ -18,7 +19,8 @@ constexpr float kMarkerDipPa = 10000;
 }  // namespace
 
 AcquisitionTick::AcquisitionTick(RecorderContext& context)
-    : state_(context.state),
+    : context_(context),
+      state_(context.state),
       window_(context.window),
       serial_(context.platform.serial_port),
       usb_(context.platform.device_library, context.state.dev_no) {}
@@ -113,7 +115,7 @@ void AcquisitionTick::publish_and_store() {
   s.live_temp1 = s.temp1;
   s.live_temp2 = s.temp2;
   // A full store silently keeps only the live values.
-  if (recording(window_)) s.append(s.cur1, s.cur2, s.temp1, s.temp2);
+  if (recording(window_) && s.append(s.cur1, s.cur2, s.temp1, s.temp2)) note_change(context_);
 }
 
 }  // namespace zetra

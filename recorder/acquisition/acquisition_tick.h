@@ -22,6 +22,7 @@ class AcquisitionTick {
   void apply_marker();
   void publish_and_store();
 
+  RecorderContext& context_;
   RecorderState& state_;
   WindowModel& window_;
   SerialExchange serial_;

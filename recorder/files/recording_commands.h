@@ -36,6 +36,8 @@ class RecordingCommands {
 
  private:
   bool write(const std::string& path);
+  // "<name> already exists. Replace it?" when `name` is another file than the current one.
+  bool may_replace(const std::string& name, const std::string& title);
   void set_caption();
   void busy();
   void idle();

@@ -194,6 +194,7 @@ TEST_F(JournalTest, EditsAndANewMemorySizeAreFollowedNotAppendedOver) {
 
   h->recorder.press("crec");
   h->recorder.press("conoff");  // the Setup menu is open only with the link off
+  h->dialogs.message_answers = {MessageAnswer::No};  // unsaved: go on without saving
   ASSERT_TRUE(h->recorder.press("pr200"));  // a new store: the samples are gone, rec_next stays
   clock.advance(3000);
   loaded = read_journal(journal_path());

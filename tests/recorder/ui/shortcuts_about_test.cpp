@@ -45,7 +45,7 @@ TEST_F(ShortcutsAboutTest, MenuItemsCarryTheExpectedKeys) {
   const std::pair<const char*, const char*> expected[] = {
       {"pnew", "Ctrl+N"}, {"popen", "Ctrl+O"},   {"psave", "Ctrl+S"}, {"psaveas", "Ctrl+Shift+S"},
       {"pprint", "Ctrl+P"}, {"pcut", "Ctrl+X"}, {"pcopy", "Ctrl+C"}, {"ppaste", "Ctrl+V"},
-      {"pdelete", "Del"},  {"pcont", "F1"}};
+      {"pdelete", "Del"},  {"pcont", "F1"},    {"pundo", "Ctrl+Z"}, {"predo", "Ctrl+Shift+Z"}};
   for (const auto& [name, text] : expected) EXPECT_EQ(keys(name), text) << name;
   // No two items share a key, and items without one stay without.
   QStringList seen;
@@ -55,7 +55,11 @@ TEST_F(ShortcutsAboutTest, MenuItemsCarryTheExpectedKeys) {
     EXPECT_FALSE(seen.contains(k)) << k.toStdString();
     seen << k;
   }
-  EXPECT_EQ(seen.size(), 10);
+  EXPECT_EQ(seen.size(), 12);
+  // Redo answers to both of its keys.
+  const QList<QKeySequence> redo_keys = action("predo")->shortcuts();
+  ASSERT_EQ(redo_keys.size(), 2);
+  EXPECT_EQ(redo_keys[1].toString(QKeySequence::PortableText), "Ctrl+Y");
   EXPECT_TRUE(action("pexit")->shortcut().isEmpty());
   EXPECT_TRUE(action("pcleara")->shortcut().isEmpty());
 }
