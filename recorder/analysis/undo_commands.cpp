@@ -22,26 +22,26 @@ void UndoCommands::show_history() {
 bool UndoCommands::undo() {
   RecorderState& s = context_.state;
   if (recording(context_.window)) return false;
-  const RecordingSnapshot* shot = s.history.undo(s);
-  if (shot == nullptr) return false;
-  show(*shot);
+  const EditStep* step = s.history.undo(s);
+  if (step == nullptr) return false;
+  show(step->before, step->after);
   return true;
 }
 
 bool UndoCommands::redo() {
   RecorderState& s = context_.state;
   if (recording(context_.window)) return false;
-  const RecordingSnapshot* shot = s.history.redo(s);
-  if (shot == nullptr) return false;
-  show(*shot);
+  const EditStep* step = s.history.redo(s);
+  if (step == nullptr) return false;
+  show(step->after, step->before);
   return true;
 }
 
 // The surroundings come back, the chart is redrawn over them, and the view the redraw moved is
 // put back exactly as it was.
-void UndoCommands::show(const RecordingSnapshot& shot) {
+void UndoCommands::show(const RecordingSnapshot& shot, const RecordingSnapshot& other) {
   RecorderState& s = context_.state;
-  restore_snapshot(s, context_.window, shot);
+  restore_snapshot(s, context_.window, shot, other);
   if (s.shown_count > 1) Procedures::call(context_.procedures.nhs1_set);
   Procedures::call(context_.procedures.r_line);
   s.view_start = shot.view_start;

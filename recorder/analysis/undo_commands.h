@@ -19,7 +19,7 @@ class UndoCommands {
   void show_history();
 
  private:
-  void show(const RecordingSnapshot& shot);
+  void show(const RecordingSnapshot& shot, const RecordingSnapshot& other);
 
   RecorderContext& context_;
 };

@@ -35,7 +35,7 @@ void EditHistory::trim() {
   }
 }
 
-const RecordingSnapshot* EditHistory::undo(RecordingStore& store) {
+const EditStep* EditHistory::undo(RecordingStore& store) {
   if (undo_.empty()) return nullptr;
   EditStep step = std::move(undo_.back());
   undo_.pop_back();
@@ -43,10 +43,10 @@ const RecordingSnapshot* EditHistory::undo(RecordingStore& store) {
   step.change = store.apply(std::move(step.change));
   bytes_ += step.bytes();
   redo_.push_back(std::move(step));
-  return &redo_.back().before;
+  return &redo_.back();
 }
 
-const RecordingSnapshot* EditHistory::redo(RecordingStore& store) {
+const EditStep* EditHistory::redo(RecordingStore& store) {
   if (redo_.empty()) return nullptr;
   EditStep step = std::move(redo_.back());
   redo_.pop_back();
@@ -55,7 +55,7 @@ const RecordingSnapshot* EditHistory::redo(RecordingStore& store) {
   bytes_ += step.bytes();
   undo_.push_back(std::move(step));
   trim();
-  return &undo_.back().after;
+  return &undo_.back();
 }
 
 void EditHistory::clear() {

@@ -37,11 +37,11 @@ class EditHistory {
   void record(EditStep step);
   bool can_undo() const { return !undo_.empty(); }
   bool can_redo() const { return !redo_.empty(); }
-  // Takes the newest step back on the store and returns what surrounded the arrays before it;
+  // Takes the newest step back on the store and returns it (its `before` is what to restore);
   // nullptr when there is nothing to undo.
-  const RecordingSnapshot* undo(RecordingStore& store);
-  // Makes the step last undone again; returns what surrounded the arrays after it.
-  const RecordingSnapshot* redo(RecordingStore& store);
+  const EditStep* undo(RecordingStore& store);
+  // Makes the step last undone again and returns it (its `after` is what to restore).
+  const EditStep* redo(RecordingStore& store);
   void clear();
 
   size_t undo_steps() const { return undo_.size(); }

@@ -23,22 +23,27 @@ RecordingSnapshot take_snapshot(const RecorderState& s, const WindowModel& windo
   return shot;
 }
 
-void restore_snapshot(RecorderState& s, WindowModel& window, const RecordingSnapshot& shot) {
+void restore_snapshot(RecorderState& s, WindowModel& window, const RecordingSnapshot& shot,
+                      const RecordingSnapshot& other) {
   s.rec_next = shot.rec_next;
-  s.rec_capacity = shot.rec_capacity;
+  s.rec_capacity = shot.rec_capacity;  // always the capacity of the arrays now in the store
   s.shown_count = shot.shown_count;
   s.view_start = shot.view_start;
   s.pen_x = shot.pen_x;
-  s.view_width = shot.view_width;
-  s.sample_interval = shot.sample_interval;
-  window["nt1"].caption = shot.notes;
-  s.file_name = shot.file_name;
-  s.window_caption = "ZetraII [ " + s.file_name + " ]";
-  window["Timer1"].interval_ms =
-      static_cast<int>(numbers::round_half_even(s.sample_interval * 1000.0));
-  const int64_t rate = numbers::round_half_even(1.0 / s.sample_interval);
-  const std::string rate_item = "p" + std::to_string(rate) + "s1";
-  if (window.has(rate_item)) window.check(rate_item);
+  if (shot.notes != other.notes) window["nt1"].caption = shot.notes;
+  if (shot.file_name != other.file_name) {
+    s.file_name = shot.file_name;
+    s.window_caption = "ZetraII [ " + s.file_name + " ]";
+  }
+  if (shot.sample_interval != other.sample_interval || shot.view_width != other.view_width) {
+    s.view_width = shot.view_width;
+    s.sample_interval = shot.sample_interval;
+    window["Timer1"].interval_ms =
+        static_cast<int>(numbers::round_half_even(s.sample_interval * 1000.0));
+    const std::string rate_item =
+        "p" + std::to_string(numbers::round_half_even(1.0 / s.sample_interval)) + "s1";
+    if (window.has(rate_item)) window.check(rate_item);
+  }
   for (const MemoryItem& memory : kMemoryItems) {
     if (memory.capacity == s.rec_capacity) window.check(memory.item);
   }
