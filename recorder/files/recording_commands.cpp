@@ -22,13 +22,14 @@ constexpr const char* kNewTitle = "Open a new file and delete all the data !";
 constexpr const char* kOpenTitle = "Open a file";
 constexpr const char* kSaveAsTitle = "Save a file as";
 
-// Whether `name` is a file on disk other than the current recording's file.
-bool names_another_file(const std::string& name, const std::string& current) {
+// Whether `name` is a file on disk other than `current` (none: any file on disk).
+bool names_another_file(const std::string& name, const std::string* current) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::exists(name, ec)) return false;
-  if (fs::equivalent(name, current, ec)) return false;
-  return name != current;
+  if (current == nullptr) return true;
+  if (fs::equivalent(name, *current, ec)) return false;
+  return name != *current;
 }
 
 }  // namespace
@@ -90,20 +91,23 @@ void RecordingCommands::set_caption() {
   s.window_caption = "ZetraII [ " + s.file_name + " ]";
 }
 
-bool RecordingCommands::may_replace(const std::string& name, const std::string& title) {
-  if (!names_another_file(name, context_.state.file_name)) return true;
+bool RecordingCommands::may_replace(const std::string& name, const std::string& title,
+                                    bool current_too) {
+  if (!names_another_file(name, current_too ? nullptr : &context_.state.file_name)) return true;
   return context_.platform.dialogs.message_box(name + " already exists. Replace it?", title,
                                                MessageIcon::Exclamation, MessageButtons::YesNo) ==
          platform::MessageAnswer::Yes;
 }
 
 // The old recording, notes and name wait for Undo; a New over nothing leaves nothing unsaved.
+// The new recording's next Save would replace the chosen file, the current one included: a file
+// that exists is replaced only when the user says so.
 void RecordingCommands::new_file() {
   RecorderState& s = context_.state;
   if (!may_discard_changes(context_, kNewTitle)) return;
   const std::string name =
       context_.platform.dialogs.open_file(kNewTitle, kZtrFilter, "ztr", s.file_name);
-  if (name.empty() || !may_replace(name, kNewTitle)) return;
+  if (name.empty() || !may_replace(name, kNewTitle, true)) return;
   const bool step = holds_anything(s, context_.window);
   RecordingSnapshot before = take_snapshot(s, context_.window);
   StoreChange undo = step ? set_aside_arrays(s) : StoreChange{};
@@ -131,7 +135,7 @@ void RecordingCommands::save_as() {
   RecorderState& s = context_.state;
   const std::string name =
       context_.platform.dialogs.save_file(kSaveAsTitle, kZtrFilter, "ztr", s.file_name);
-  if (!(s.rec_next > 1) || name.empty() || !may_replace(name, kSaveAsTitle)) return;
+  if (!(s.rec_next > 1) || name.empty() || !may_replace(name, kSaveAsTitle, false)) return;
   busy();
   if (write(name)) s.file_name = name;  // a failed write leaves the current name as it was
   set_caption();

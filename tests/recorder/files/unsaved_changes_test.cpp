@@ -173,5 +173,25 @@ TEST_F(UnsavedChangesTest, NewAndSaveAsAskBeforeTakingAnotherRecordingsFileButSa
   EXPECT_NE(testing::read_bytes(older), older_bytes);
 }
 
+TEST_F(UnsavedChangesTest, NewOnTheSavedFilesOwnNameAsksBeforeALaterSaveCouldReplaceIt) {
+  record(417);
+  ASSERT_TRUE(h.recorder.press("psave"));
+  const std::string saved = s.file_name;
+  const auto bytes = testing::read_bytes(saved);
+  h.dialogs.message_answers = {MessageAnswer::No};
+  h.dialogs.file_answers = {saved};  // New's dialog starts on the current name: Enter
+  h.recorder.press("pnew");
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(h.dialogs.messages[0].text, saved + " already exists. Replace it?");
+  EXPECT_EQ(s.rec_next, 418.0f) << "refused: the recording stays";
+
+  h.dialogs.message_answers = {MessageAnswer::Yes};
+  h.dialogs.file_answers = {saved};
+  h.recorder.press("pnew");  // the user chose to replace it
+  record(31);
+  h.recorder.press("psave");
+  EXPECT_NE(testing::read_bytes(saved), bytes);
+}
+
 }  // namespace
 }  // namespace zetra::files
