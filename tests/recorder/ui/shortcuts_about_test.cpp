@@ -100,6 +100,28 @@ TEST_F(ShortcutsAboutTest, SaveKeyRunsSave) {
   EXPECT_EQ(h.dialogs.files[0].prompt, "save");
 }
 
+TEST_F(ShortcutsAboutTest, UndoAndBothRedoKeysReachTheEditHistory) {
+  h.connect();
+  h.recorder.press("crec");
+  for (int i = 0; i < 40; ++i) h.recorder.tick("Timer1");
+  h.recorder.press("crec");
+  h.state().sel_start = 5;
+  h.state().sel_end = 15;
+  ASSERT_TRUE(h.recorder.press("pdelete"));
+  const float after = h.state().rec_next;
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(h.state().rec_next, 41.0f);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(h.state().rec_next, after);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(h.state().rec_next, after);
+}
+
 TEST_F(ShortcutsAboutTest, AboutShowsNameVersionAndBuildDate) {
   action("pabout")->trigger();
   ASSERT_EQ(h.dialogs.messages.size(), 1u);
