@@ -24,6 +24,8 @@ class QtSurface : public Surface {
   void set_placement(const TwipsRect& placement) { placement_ = placement; }
   void set_font(const QFont& font) { font_ = font; }
   const QImage& image() const { return image_; }
+  // The picture for drawing on by hand with begin()'s pen (benchmarks and tests).
+  QImage& canvas() { return image_; }
 
   void set_scale(float top, float height, float width) override;
   float scale_top() const override { return top_; }
@@ -57,9 +59,11 @@ class QtSurface : public Surface {
   // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
   // ratio.
   int device_pen_width() const;
+  // A painter on image() set up as every line of this surface is drawn: device pixels, no
+  // antialiasing, the pen width, style and square caps, and the drawing mode.
+  void begin(QPainter& painter, Colour colour, LineStyle style) const;
 
  private:
-  void begin(QPainter& painter, Colour colour, LineStyle style) const;
   void flush_column(int column, int first, int low, int high, int last, bool several);
 
   QImage image_;
