@@ -7,17 +7,6 @@
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
-namespace {
-
-// Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
-constexpr double kFarPixel = 1.0e6;
-
-int to_pixel(double value) {
-  if (!(value == value)) return 0;  // NaN
-  return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
-}
-
-}  // namespace
 
 QtSurface::QtSurface(Colour background) : background_(background & 0xFFFFFFu) { resize(1, 1); }
 
@@ -27,7 +16,13 @@ void QtSurface::resize(int width_px, int height_px, qreal device_pixel_ratio) {
   const int height = static_cast<int>(std::lround(std::max(1, height_px) * dpr_));
   image_ = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
   image_.setDevicePixelRatio(dpr_);
+  update_factors();
   clear();
+}
+
+void QtSurface::update_factors() {
+  x_factor_ = static_cast<double>(image_.width() - 1) / width_;
+  y_factor_ = static_cast<double>(image_.height() - 1) / height_;
 }
 
 int QtSurface::device_pen_width() const {
@@ -39,14 +34,7 @@ void QtSurface::set_scale(float top, float height, float width) {
   top_ = top;
   height_ = height;
   width_ = width;
-}
-
-int QtSurface::pixel_x(float x) const {
-  return to_pixel(static_cast<double>(x) * (image_.width() - 1) / width_);
-}
-
-int QtSurface::pixel_y(float y) const {
-  return to_pixel((static_cast<double>(y) - top_) * (image_.height() - 1) / height_);
+  update_factors();
 }
 
 void QtSurface::clear() { image_.fill(to_qcolor(background_)); }
@@ -97,28 +85,15 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
   if (count < 2) return;
   lines_.clear();
   int column = pixel_x(first_x);
-  int first = pixel_y(ys[0]);
-  int low = first, high = first, last = first;
-  bool several = false;  // the current column holds more than one sample
   previous_column_ = column;
-  previous_last_ = first;
-  for (int k = 1; k < count; ++k) {
-    const int px = pixel_x(first_x + static_cast<float>(k));
-    const int py = pixel_y(ys[k]);
-    if (px != column) {
-      flush_column(column, first, low, high, last, several);
-      column = px;
-      first = low = high = last = py;
-      several = false;
-      continue;
-    }
-    several = true;
-    low = std::min(low, py);
-    high = std::max(high, py);
-    last = py;
+  previous_last_ = pixel_y(ys[0]);
+  for (int k = 0; k < count;) {
+    const int end = column_end(first_x, k, count, column);
+    flush_run(column, ys + k, end - k);
+    if (end < count) column = pixel_x(first_x + static_cast<float>(end));
+    k = end;
   }
-  flush_column(column, first, low, high, last, several);
-  if (lines_.empty()) lines_.emplace_back(column, low, column, high);  // all in one pixel
+  if (lines_.empty()) lines_.emplace_back(column, previous_last_, column, previous_last_);
   QPainter painter(&image_);
   begin(painter, colour, LineStyle::Solid);
   if (device_pen_width() == 1) {
@@ -127,6 +102,45 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
     // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
     for (const QLine& l : lines_) painter.drawLine(l);
   }
+}
+
+// The first sample from `from` on that lies beyond `column`. Columns grow with x, so the boundary
+// is estimated from the inverse mapping and then settled by pixel_x itself: the samples of one
+// column are found with two or three mappings instead of one per sample.
+int QtSurface::column_end(float first_x, int from, int count, int column) const {
+  int k = from + 1;
+  if (x_factor_ > 0 && std::isfinite(x_factor_)) {
+    const double estimate = std::ceil((column + 0.5) / x_factor_ - first_x);
+    if (estimate > k) k = static_cast<int>(std::min(estimate, static_cast<double>(count)));
+  }
+  while (k > from + 1 && pixel_x(first_x + static_cast<float>(k - 1)) != column) --k;
+  while (k < count && pixel_x(first_x + static_cast<float>(k)) == column) ++k;
+  return k;
+}
+
+// The `n` samples of one column. Rows grow (or fall) with y, so the column's extent is the rows of
+// its smallest and largest y, found in one pass; a NaN (row 0) makes every sample count alone.
+void QtSurface::flush_run(int column, const float* ys, int n) {
+  float smallest = ys[0], largest = ys[0];
+  bool nan = false;
+  for (int j = 1; j < n; ++j) {
+    const float y = ys[j];
+    nan |= y != y;
+    smallest = y < smallest ? y : smallest;
+    largest = y > largest ? y : largest;
+  }
+  int low = 0, high = 0;
+  if (nan || ys[0] != ys[0] || !std::isfinite(y_factor_)) {
+    low = high = pixel_y(ys[0]);
+    for (int j = 1; j < n; ++j) {
+      low = std::min(low, pixel_y(ys[j]));
+      high = std::max(high, pixel_y(ys[j]));
+    }
+  } else {
+    low = std::min(pixel_y(smallest), pixel_y(largest));
+    high = std::max(pixel_y(smallest), pixel_y(largest));
+  }
+  flush_column(column, pixel_y(ys[0]), low, high, pixel_y(ys[n - 1]), n > 1);
 }
 
 void QtSurface::flush_column(int column, int first, int low, int high, int last, bool several) {

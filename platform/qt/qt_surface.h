@@ -7,9 +7,11 @@
 #include <QImage>
 #include <QLine>
 #include <QPainter>
+#include <algorithm>
 #include <vector>
 
 #include "platform/surface.h"
+#include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
 
@@ -53,9 +55,9 @@ class QtSurface : public Surface {
   Bitmap bitmap() const override;
 
   // Device pixel of a user coordinate (the logical pixel at ratio 1): the edges of the scale fall
-  // on the first and last pixel.
-  int pixel_x(float x) const;
-  int pixel_y(float y) const;
+  // on the first and last pixel. The factors are taken when the scale or the size changes.
+  int pixel_x(float x) const { return to_pixel(static_cast<double>(x) * x_factor_); }
+  int pixel_y(float y) const { return to_pixel((static_cast<double>(y) - top_) * y_factor_); }
   // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
   // ratio.
   int device_pen_width() const;
@@ -65,10 +67,21 @@ class QtSurface : public Surface {
 
  private:
   void flush_column(int column, int first, int low, int high, int last, bool several);
+  void flush_run(int column, const float* ys, int n);
+  void update_factors();
+  int column_end(float first_x, int from, int count, int column) const;
+
+  // Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
+  static constexpr double kFarPixel = 1.0e6;
+  static int to_pixel(double value) {
+    if (!(value == value)) return 0;  // NaN
+    return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
+  }
 
   QImage image_;
   qreal dpr_ = 1.0;  // device pixels per logical pixel of image_
   float top_ = 1, height_ = -1, width_ = 1;
+  double x_factor_ = 0, y_factor_ = 0;  // device pixels per user unit across and down
   int pen_width_ = 1;
   Colour foreground_ = 0, background_;
   LineStyle style_ = LineStyle::Solid;
