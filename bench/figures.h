@@ -22,6 +22,7 @@ void process_figures(const RunOptions& options, Report& report, const std::strin
 // Child processes of process_figures.
 int memory_child();
 int startup_child(int argc, char** argv, long long start_ns, const std::string& folder);
+int settings_child(const std::string& folder);
 // The plain exporter: samples 1 to `to` (0: all) of `path` as TAB or CSV text on stdout.
 int export_child(const std::string& path, bool csv, long long to);
 

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   using namespace zetra::bench;
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--child-memory") return memory_child();
+  if (first == "--child-settings" && argc > 2) return settings_child(argv[2]);
   if (first == "--child-export" && argc > 4) {
     return export_child(argv[2], std::string(argv[3]) == "csv", std::atoll(argv[4]));
   }

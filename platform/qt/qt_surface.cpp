@@ -37,7 +37,33 @@ void QtSurface::set_scale(float top, float height, float width) {
   update_factors();
 }
 
-void QtSurface::clear() { image_.fill(to_qcolor(background_)); }
+void QtSurface::clear() {
+  image_.fill(to_qcolor(background_));
+  changed_ = image_.rect();
+}
+
+void QtSurface::mark_changed(const QRect& device_rect) {
+  changed_ |= device_rect.intersected(image_.rect());
+}
+
+// Lines of device pixels from (x1, y1) to (x2, y2): a square-capped pen reaches half its width
+// beyond both ends; one more pixel covers the rasteriser's rounding.
+void QtSurface::mark_line(int x1, int y1, int x2, int y2) {
+  const int reach = device_pen_width() / 2 + 1;
+  mark_changed(QRect(QPoint(std::min(x1, x2) - reach, std::min(y1, y2) - reach),
+                     QPoint(std::max(x1, x2) + reach, std::max(y1, y2) + reach)));
+}
+
+QRect QtSurface::take_changed() {
+  if (changed_.isEmpty()) return {};
+  // Device pixels to the logical pixels a widget repaints, rounded outwards.
+  const QRect device = changed_;
+  changed_ = QRect();
+  const auto down = [this](int v) { return static_cast<int>(std::floor(v / dpr_)); };
+  const auto up = [this](int v) { return static_cast<int>(std::ceil(v / dpr_)); };
+  return QRect(QPoint(down(device.left()), down(device.top())),
+               QPoint(up(device.right() + 1) - 1, up(device.bottom() + 1) - 1));
+}
 
 // Lines are drawn in device pixels: the painter's own scaling by the ratio is undone.
 void QtSurface::begin(QPainter& painter, Colour colour, LineStyle style) const {
@@ -56,7 +82,9 @@ void QtSurface::line(float x1, float y1, float x2, float y2) { line(x1, y1, x2, 
 void QtSurface::line(float x1, float y1, float x2, float y2, Colour colour) {
   QPainter painter(&image_);
   begin(painter, colour, style_);
-  painter.drawLine(pixel_x(x1), pixel_y(y1), pixel_x(x2), pixel_y(y2));
+  const int px1 = pixel_x(x1), py1 = pixel_y(y1), px2 = pixel_x(x2), py2 = pixel_y(y2);
+  painter.drawLine(px1, py1, px2, py2);
+  mark_line(px1, py1, px2, py2);
 }
 
 // A square dot as wide as the pen, written straight into the picture.
@@ -71,6 +99,7 @@ void QtSurface::point(float x, float y) {
       line[col] = mode_ == DrawMode::Invert ? (line[col] ^ 0x00FFFFFFu) : rgb;
     }
   }
+  mark_changed(QRect(left, top, size, size));
 }
 
 void QtSurface::polyline(float first_x, const float* ys, int count) {
@@ -94,6 +123,7 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
     k = end;
   }
   if (lines_.empty()) lines_.emplace_back(column, previous_last_, column, previous_last_);
+  mark_lines();
   QPainter painter(&image_);
   begin(painter, colour, LineStyle::Solid);
   if (device_pen_width() == 1) {
@@ -102,6 +132,17 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
     // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
     for (const QLine& l : lines_) painter.drawLine(l);
   }
+}
+
+void QtSurface::mark_lines() {
+  int left = lines_[0].x1(), right = left, top = lines_[0].y1(), bottom = top;
+  for (const QLine& l : lines_) {
+    left = std::min({left, l.x1(), l.x2()});
+    right = std::max({right, l.x1(), l.x2()});
+    top = std::min({top, l.y1(), l.y2()});
+    bottom = std::max({bottom, l.y1(), l.y2()});
+  }
+  mark_line(left, top, right, bottom);
 }
 
 // The first sample from `from` on that lies beyond `column`. Columns grow with x, so the boundary
@@ -161,8 +202,13 @@ void QtSurface::print_text(const std::string& text) {
   painter.setPen(to_qcolor(foreground_));
   painter.setFont(font_);
   const QFontMetrics metrics(font_);
-  painter.drawText(QPointF(pixel_x(text_x_) / dpr_, pixel_y(text_y_) / dpr_ + metrics.ascent()),
-                   QString::fromStdString(text));
+  const QString qtext = QString::fromStdString(text);
+  const QPointF at(pixel_x(text_x_) / dpr_, pixel_y(text_y_) / dpr_);
+  painter.drawText(at + QPointF(0, metrics.ascent()), qtext);
+  // Glyphs may reach a little beyond their advance (italics, antialiased edges).
+  const QRectF logical(at, QSizeF(metrics.horizontalAdvance(qtext), metrics.height()));
+  const QRectF device(logical.topLeft() * dpr_, logical.size() * dpr_);
+  mark_changed(device.toAlignedRect().adjusted(-4, -4, 4, 4));
 }
 
 Bitmap QtSurface::bitmap() const {

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QImage>
 #include <QLine>
+#include <QRect>
 #include <QPainter>
 #include <algorithm>
 #include <vector>
@@ -61,6 +62,9 @@ class QtSurface : public Surface {
   // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
   // ratio.
   int device_pen_width() const;
+  // The part of the picture drawn on since the last call, in logical pixels (empty when nothing
+  // was): what a widget showing the picture has to repaint.
+  QRect take_changed();
   // A painter on image() set up as every line of this surface is drawn: device pixels, no
   // antialiasing, the pen width, style and square caps, and the drawing mode.
   void begin(QPainter& painter, Colour colour, LineStyle style) const;
@@ -68,6 +72,9 @@ class QtSurface : public Surface {
  private:
   void flush_column(int column, int first, int low, int high, int last, bool several);
   void flush_run(int column, const float* ys, int n);
+  void mark_changed(const QRect& device_rect);
+  void mark_line(int x1, int y1, int x2, int y2);
+  void mark_lines();
   void update_factors();
   int column_end(float first_x, int from, int count, int column) const;
 
@@ -91,6 +98,7 @@ class QtSurface : public Surface {
   QFont font_;
   std::vector<QLine> lines_;  // a polyline's lines, kept to draw them in one call without allocating
   int previous_column_ = 0, previous_last_ = 0;
+  QRect changed_;  // device pixels drawn on since take_changed()
 };
 
 // 0x00BBGGRR as Qt's colour.
