@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -27,12 +29,28 @@ struct ChildCost {
   bool ok = false;
 };
 
+// A "<key> <n> kB" field of /proc/<pid>/status, 0 when it is not there (yet or any more).
+double status_kilobytes(pid_t pid, const std::string& key) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string word;
+  while (status >> word) {
+    if (word == key) {
+      double kilobytes = 0;
+      status >> kilobytes;
+      return kilobytes;
+    }
+  }
+  return 0;
+}
+
 // Runs `argv` with standard output into `output`; its CPU seconds (user + system) and peak RSS.
 ChildCost run_child(const std::vector<std::string>& args, const std::string& output) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   std::fflush(stdout);
+  int exec_seen[2];  // closed by the child's exec: from then on its memory is its own
+  if (pipe2(exec_seen, O_CLOEXEC) != 0) return {};
   const pid_t pid = fork();
   if (pid == 0) {
     const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -40,13 +58,28 @@ ChildCost run_child(const std::vector<std::string>& args, const std::string& out
     execv(argv[0], argv.data());
     _exit(127);
   }
+  close(exec_seen[1]);
+  char ignored;
+  while (pid > 0 && read(exec_seen[0], &ignored, 1) < 0 && errno == EINTR) {
+  }
+  close(exec_seen[0]);
   ChildCost cost;
   int status = 0;
   rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return cost;
+  if (pid < 0) return cost;
+  // The peak is read from the running child's VmHWM: the one wait4 reports would include this
+  // program's own memory, which the forked child had until its exec.
+  double peak_kb = 0;
+  for (;;) {
+    const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+    if (done == pid) break;
+    if (done < 0) return cost;
+    peak_kb = std::max(peak_kb, status_kilobytes(pid, "VmHWM:"));
+    usleep(2000);
+  }
   cost.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  cost.peak_mb = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;
+  cost.peak_mb = peak_kb * 1024 / 1e6;
   cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return cost;
 }
