@@ -16,6 +16,7 @@ void file_figures(const RunOptions& options, Report& report, const std::string& 
 void export_figures(const RunOptions& options, Report& report, const std::string& program,
                     const std::string& ztr);
 void tick_figures(const RunOptions& options, Report& report);
+void undo_figures(const RunOptions& options, Report& report);
 void process_figures(const RunOptions& options, Report& report, const std::string& program,
                      const std::string& folder);
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "recorder/state/edit_history.h"
 #include "recorder/state/recording_store.h"
 
 namespace zetra {
@@ -104,6 +105,14 @@ struct StatusNotices {
   std::string recording_notice;  // elapsed time and fill of a running recording; empty otherwise
 };
 
+// Whether the recording and its notes differ from what was last opened or written.
+struct ChangeTracking {
+  uint64_t revision = 0;        // bumped by every change of samples or notes
+  uint64_t saved_revision = 0;  // the revision last opened or written
+  std::string saved_time;       // "hh:mm:ss" of the last successful write; empty before one
+  bool unsaved() const { return revision != saved_revision; }
+};
+
 struct RecorderState : RecordingStore,
                        AcquisitionWorkingState,
                        LiveValues,
@@ -113,9 +122,11 @@ struct RecorderState : RecordingStore,
                        Selection,
                        CopyBuffer,
                        FileState,
-                       StatusNotices {
+                       StatusNotices,
+                       ChangeTracking {
   int16_t marker_pending = 0;  // 1: the next successful tick puts a marker into CH1
   float delay_i = 0;           // scratch counter of the busy-wait loops, no meaning between uses
+  EditHistory history;         // what Undo and Redo take back and make again
 };
 
 }  // namespace zetra
