@@ -99,6 +99,16 @@ class BuildTree:
                               stdout=subprocess.PIPE if capture else None,
                               stderr=subprocess.STDOUT if capture else None)
 
+    def chosen(self, name):
+        """Whether --tests and --exclude-tests let this test program or test run."""
+        if self.include and not any(pattern in name for pattern in self.include):
+            return False
+        return not any(pattern in name for pattern in self.exclude)
+
+    def script_tests(self, listing):
+        named = tests_naming_files(listing, self.dir)
+        return {path: {n for n in names if self.chosen(n)} for path, names in named.items()}
+
     def ctest_listing(self):
         return subprocess.run(["ctest", "--test-dir", str(self.dir), "--show-only=json-v1"],
                               check=True, text=True, stdout=subprocess.PIPE).stdout
@@ -112,9 +122,7 @@ class BuildTree:
                 continue  # scripts and programs outside the tree (package and desktop tests)
             exe = command[0]
             name = os.path.basename(exe)
-            if self.include and not any(pattern in name for pattern in self.include):
-                continue
-            if any(pattern in name for pattern in self.exclude):
+            if not self.chosen(name):
                 continue
             env, cwd = {}, None
             for prop in test.get("properties", []):
@@ -284,10 +292,10 @@ def main():
     parser.add_argument("--per-file", type=int, default=0,
                         help="at most N mutants per source file (0: all)")
     parser.add_argument("--tests", action="append", default=[],
-                        help="only test programs whose name contains this (repeatable)")
+                        help="only tests whose name contains this (repeatable)")
     parser.add_argument("--exclude-tests", action="append",
                         default=["soak_test", "kill_test", "bench"],
-                        help="skip test programs whose name contains this (repeatable)")
+                        help="skip tests whose name contains this (repeatable)")
     parser.add_argument("--time-factor", type=float, default=5.0,
                         help="time limit per program: this times its unmutated run, 10 s at least")
     parser.add_argument("--jobs", type=int, default=2, help="parallel build jobs (default 2)")
@@ -339,7 +347,7 @@ def main():
     listing = tree.ctest_listing()
     programs = tree.test_programs(listing)
     mutator = Mutator(tree, programs, tree.coverage(programs),
-                      tests_naming_files(listing, tree.dir), equivalents, args.time_factor)
+                      tree.script_tests(listing), equivalents, args.time_factor)
 
     counts = defaultdict(lambda: defaultdict(int))
     survivors = []
