@@ -40,6 +40,8 @@ std::string foot_line(const RecorderState& s) {
 void Printing::bind() {
   context_.window.on("pprint", [this] { print(); });
   context_.window.on("cprint", [this] { print(); });
+  context_.window.on("ppdf", [this] { print_to_pdf(); });
+  context_.window.on("ppnotespdf", [this] { print_notes_to_pdf(); });
 }
 
 void Printing::tell(const std::string& reason) {
@@ -58,14 +60,48 @@ void Printing::print() {
   PrintJob job;  // Selection, landscape
   job.to_page = pages;
   if (!printer->choose(pages, job)) return;
+  print_job(*printer, job);
+}
+
+// The recording's name with ".pdf" in place of its extension, and " notes" for the notes.
+std::string Printing::ask_pdf_name(const std::string& title, const std::string& suffix) {
+  std::string name = context_.state.file_name;
+  const size_t slash = name.find_last_of("/\\");
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
+  return context_.platform.dialogs.save_file(title, "PDF Files(*.pdf)|*.pdf", "pdf",
+                                             name + suffix + ".pdf");
+}
+
+void Printing::print_to_pdf() {
+  Printer* printer = context_.platform.printer;
+  if (printer == nullptr) return;
+  const std::string path = ask_pdf_name("Print to PDF", "");
+  if (path.empty()) return;
+  printer->print_to_file(path);
+  PrintJob job;
+  job.range = PrintRange::All;
+  print_job(*printer, job);
+}
+
+void Printing::print_notes_to_pdf() {
+  Printer* printer = context_.platform.printer;
+  if (printer == nullptr) return;
+  const std::string path = ask_pdf_name("Print notes to PDF", " notes");
+  if (path.empty()) return;
+  printer->print_to_file(path);
+  context_.window.invoke("ppnotes");
+}
+
+void Printing::print_job(Printer& printer, const PrintJob& job) {
   WindowModel& window = context_.window;
   window.screen_pointer = Pointer::Busy;
   window["p1"].pointer = Pointer::Busy;
   const float remembered = context_.state.view_start;
-  if (!printer->begin()) {
-    tell(printer->error());
-  } else if (!print_pages(*printer, job) || !printer->end_document()) {
-    tell(printer->error());
+  if (!printer.begin()) {
+    tell(printer.error());
+  } else if (!print_pages(printer, job) || !printer.end_document()) {
+    tell(printer.error());
   }
   context_.state.view_start = remembered;
   window.screen_pointer = Pointer::Default;

@@ -26,11 +26,16 @@ class Printing {
 
   void bind();
   void print();
+  // Every page of the chart, or the notes, to a PDF file named in the save dialog.
+  void print_to_pdf();
+  void print_notes_to_pdf();
   // One page from view_start in the page coordinates of the orientation.
   void pprint1();
   void pprint2();
 
  private:
+  void print_job(platform::Printer& printer, const platform::PrintJob& job);
+  std::string ask_pdf_name(const std::string& title, const std::string& suffix);
   bool print_pages(platform::Printer& printer, const platform::PrintJob& job);
   void print_page(platform::PageOrientation orientation);
   void draw_page(platform::Printer& printer, double top, double height);

@@ -120,6 +120,10 @@ void add_file_menu(Builder& b) {
   b.separator("pf1", "pfile");
   b.command("pprint", "Print", "pfile", "Ctrl+P");
   b.command("ppnotes", "Print notes", "pfile", "");
+  // PDF files whether or not a printer is installed.
+  b.command("ppdf", "Print to PDF...", "pfile", "").tool_tip = "Print every page of the chart to a PDF file";
+  b.command("ppnotespdf", "Print notes to PDF...", "pfile", "").tool_tip =
+      "Print the notes to a PDF file";
   b.separator("pf2", "pfile");
   b.command("pexit", "Exit", "pfile", "");
 }

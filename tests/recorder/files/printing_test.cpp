@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPrinterInfo>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -208,6 +209,34 @@ TEST(Printing, AllPagesToPdfCarryTheFootLineUpright) {
             2);
   EXPECT_GT(width, height);  // landscape
   EXPECT_GT(y_min, 0.8 * height);
+}
+
+// The system's printer object on a machine without printers: Print to PDF still writes the
+// chart's pages and the notes to the files named in the save dialog, and the next document goes
+// to the printer again.
+TEST(Printing, PdfWithoutAnyPrinter) {
+  testing::TempFolder folder;
+  platform::QtPrinter printer;
+  RecorderHarness h;
+  h.recorder.context().platform.printer = &printer;
+  fill(h.state(), 1000);
+  h.window()["nt1"].caption = "Notes:\nbuffer pH 7.4";
+  h.dialogs.file_answers = {folder.file("chart.pdf"), folder.file("notes.pdf")};
+  h.recorder.press("ppdf");
+  h.recorder.press("ppnotespdf");
+  ASSERT_EQ(h.dialogs.files.size(), 2u);
+  EXPECT_EQ(h.dialogs.files[0].default_text, "/opt/zetra/file1.pdf");
+  EXPECT_EQ(h.dialogs.files[1].default_text, "/opt/zetra/file1 notes.pdf");
+  EXPECT_TRUE(h.dialogs.messages.empty()) << h.dialogs.messages.front().text;
+  const std::string chart_info = run("pdfinfo '" + folder.file("chart.pdf") + "'");
+  EXPECT_NE(chart_info.find("Pages:           3"), std::string::npos) << chart_info;
+  const std::string notes = run("pdftotext '" + folder.file("notes.pdf") + "' -");
+  EXPECT_NE(notes.find("buffer pH 7.4"), std::string::npos) << notes;
+  // A cancelled file dialog prints nothing.
+  h.dialogs.file_answers.clear();
+  h.recorder.press("ppdf");
+  EXPECT_TRUE(h.dialogs.messages.empty());
+  EXPECT_EQ(printer.begin(), !QPrinterInfo::availablePrinters().isEmpty());
 }
 
 }  // namespace
