@@ -6,7 +6,8 @@
 namespace zetra::chart {
 
 Chart::Chart(RecorderContext& context, platform::Surface& chart, platform::Surface& layer)
-    : context_(context), scales_(context), renderer_(context, chart, layer),
+    : context_(context), scales_(context), navigation_(context, scales_),
+      renderer_(context, chart, layer),
       appearance_(context, chart) {
   geometry_.width = kMinimumWidthTwips;
   geometry_.height = kMinimumHeightTwips;
@@ -15,6 +16,7 @@ Chart::Chart(RecorderContext& context, platform::Surface& chart, platform::Surfa
 
 void Chart::bind() {
   scales_.bind();
+  navigation_.bind();
   appearance_.bind();
   WindowModel& window = context_.window;
   window.on("Timer2", [this] { renderer_.live_tick(); });
