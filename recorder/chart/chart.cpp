@@ -2,6 +2,7 @@
 
 #include "recorder/chart/chart_view_rules.h"
 #include "recorder/chart/readouts.h"
+#include "recorder/chart/recording_notice.h"
 
 namespace zetra::chart {
 
@@ -62,6 +63,7 @@ void Chart::show_started() {
 
 void Chart::timer3() {
   update_readouts(context_);
+  update_recording_notice(context_);
   scales_.serve_scroll_requests();
 }
 

@@ -114,6 +114,27 @@ TEST(ChartRenderer, FirstStartCh2TraceAgreesWithItsLabels) {
   EXPECT_FLOAT_EQ(chart.polylines[1].ys[0], label_height(11, 13, 1508));
 }
 
+// The legend names the traces with their colours and present units, and follows changes of both.
+TEST(ChartRenderer, LegendFollowsUnitsColoursAndTemperatureLines) {
+  RecorderHarness h;
+  h.recorder.procedures().r_line();
+  const FakeSurface& chart = h.chart_surface;
+  ASSERT_EQ(texts(chart), (std::vector<std::string>{"CH1 pA", "CH2 pA", "CH1 " + kDeg + "C",
+                                                     "CH2 " + kDeg + "C"}));
+  EXPECT_EQ(chart.texts[0].colour, 16711680u);
+  EXPECT_EQ(chart.texts[3].colour, 16711935u);
+  EXPECT_GT(chart.texts[0].y, 1900.0f);  // along the top edge, inside the frame
+  EXPECT_LE(chart.texts[0].y, 2000.0f);
+  EXPECT_EQ(chart.fore, 16711680u);  // the CH1 pen colour is left as it was
+  h.dialogs.colour_answers = {0x123456};
+  h.recorder.press("pcdcolor2");
+  h.recorder.press("psnm");
+  EXPECT_EQ(chart.texts[1].text, "CH2 nM");
+  EXPECT_EQ(chart.texts[1].colour, 0x123456u);
+  h.recorder.press("ptloff");
+  EXPECT_EQ(texts(chart), (std::vector<std::string>{"CH1 nM", "CH2 nM"}));
+}
+
 TEST(ChartRenderer, DefaultColoursWithTheGridOffDrawCh1InBlack) {
   RecorderHarness h;
   RecorderState& s = h.state();
