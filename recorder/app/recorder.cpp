@@ -9,6 +9,7 @@
 #include "recorder/analysis/chart_selection.h"
 #include "recorder/analysis/edit_operations.h"
 #include "recorder/files/files_subsystem.h"
+#include "recorder/files/port_choice.h"
 #include "recorder/chart/blank_surface.h"
 #include "recorder/chart/chart.h"
 #include "recorder/window/control_set.h"
@@ -30,6 +31,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
       conditioning_(std::make_unique<SignalConditioning>(context_)),
       recording_control_(std::make_unique<RecordingControl>(context_)),
       files_(std::make_unique<files::FilesSubsystem>(context_)),
+      ports_(std::make_unique<files::PortChoice>(context_)),
       selection_(std::make_unique<analysis::ChartSelection>(context_, surfaces_.chart)),
       edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)) {
   add_control_set(window_);
@@ -39,6 +41,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
   chart_->bind();
   exit_->bind();
   files_->bind();
+  ports_->bind();
   selection_->bind();
   edits_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
@@ -53,6 +56,7 @@ Recorder::~Recorder() { link_->release(); }
 
 void Recorder::start() {
   run_startup(context_);
+  ports_->apply_saved();  // beside the settings file just read
   chart_->show_started();
   files_->journal.offer_recovery();  // a recording left unsaved by a crash
 }

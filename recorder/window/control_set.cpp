@@ -171,6 +171,9 @@ void add_setup_menu(Builder& b) {
   // A first start without a settings file uses USB unit 1, which the stand-in unit serves.
   for (int n = 1; n <= 4; ++n) b.item("pusb" + digit(n), "USB" + digit(n), "pcop", kLinkGroup, n == 1);
   for (int n = 1; n <= 4; ++n) b.item("pcom" + digit(n), "COM" + digit(n), "pcop", kLinkGroup);
+  b.separator("pcops", "pcop");
+  b.item("pcomchoose", "Choose port...", "pcop").tool_tip =
+      "Open the checked COM entry (or COM1) on a port the system offers, such as a USB adapter";
   b.menu("psr", "Sample rate", "psetup");
   for (int n = 1; n <= 5; ++n) b.item("p" + digit(n) + "s1", digit(n) + "/sec", "psr", kRateGroup, n == 2);
   b.menu("psrs", "Recording Memory", "psetup");
