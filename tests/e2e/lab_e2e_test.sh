@@ -116,19 +116,27 @@ stop_zetra
 cp "$app/file1.ztr" "$app/lab run.ztr"
 start_zetra "$app/lab run.ztr"
 shot opened >/dev/null
-print_to() {  # File menu item number, PDF path
+print_to() {  # File menu item number, the file dialog's title, PDF path
   xdotool mousemove --window "$window" 12 8 click 1
   sleep 0.4
   for ((i = 0; i < $1; ++i)); do key Down; done
   key Return
-  sleep 1
-  xdotool type --delay 20 "$2"
-  key Return
-  sleep 2
-  [ -s "$2" ] || { shot "dialog_$1" >/dev/null; fail "no PDF at $2"; }
+  local dialog
+  dialog=$(timeout 15 xdotool search --sync --onlyvisible --name "^$2\$" | head -1) ||
+    { shot "no_dialog_$1" >/dev/null; fail "no \"$2\" dialog"; }
+  xdotool windowfocus --sync "$dialog"
+  sleep 0.5
+  xdotool type --delay 20 "$3"
+  xdotool key --clearmodifiers Return
+  for _ in $(seq 30); do  # the file is complete once the dialog is gone and it has a size
+    if [ -s "$3" ] && ! xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1; then break; fi
+    sleep 0.5
+  done
+  sleep 0.5
+  [ -s "$3" ] || { shot "dialog_$1" >/dev/null; fail "no PDF at $3"; }
 }
-print_to 7 "$app/chart.pdf"   # Print to PDF...
-print_to 8 "$app/notes.pdf"   # Print notes to PDF...
+print_to 7 "Print to PDF" "$app/chart.pdf"
+print_to 8 "Print notes to PDF" "$app/notes.pdf"
 cp "$app/chart.pdf" "$build/lab_e2e_chart.pdf"
 cp "$app/notes.pdf" "$build/lab_e2e_notes.pdf"
 
@@ -136,7 +144,8 @@ pages=$(pdfinfo "$app/chart.pdf" | awk '/^Pages:/ {print $2}')
 echo "chart PDF: $pages pages"
 [ "$pages" -ge 2 ] || fail "the chart PDF should have a page per view, got $pages"
 text=$(pdftotext -layout "$app/chart.pdf" -)
-for word in "CH1 pA" "CH2 pA" "CH1 °C" "CH2 °C" "lab run.ztr" "Printed 20"; do
+# The four scales' names with units, CH2's own values, the file name and the time of printing.
+for word in "CH1 pA" "CH2 pA" "CH1 °C" "CH2 °C" "4500" "100°C" "lab run.ztr" "Printed 20"; do
   grep -qF "$word" <<<"$text" || fail "the chart PDF lacks \"$word\""
 done
 pdftotext "$app/notes.pdf" - | grep -q "Notes:" || fail "the notes PDF lacks the notes"
