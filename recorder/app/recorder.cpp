@@ -8,6 +8,7 @@
 #include "recorder/acquisition/startup.h"
 #include "recorder/analysis/chart_selection.h"
 #include "recorder/analysis/edit_operations.h"
+#include "recorder/analysis/undo_commands.h"
 #include "recorder/files/files_subsystem.h"
 #include "recorder/files/port_choice.h"
 #include "recorder/chart/blank_surface.h"
@@ -33,7 +34,8 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
       files_(std::make_unique<files::FilesSubsystem>(context_)),
       ports_(std::make_unique<files::PortChoice>(context_)),
       selection_(std::make_unique<analysis::ChartSelection>(context_, surfaces_.chart)),
-      edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)) {
+      edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)),
+      undo_(std::make_unique<analysis::UndoCommands>(context_)) {
   add_control_set(window_);
   link_->bind();
   conditioning_->bind();
@@ -44,6 +46,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
   ports_->bind();
   selection_->bind();
   edits_->bind();
+  undo_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
   window_.on("Timer3", [this] {
     chart_->timer3();

@@ -32,6 +32,7 @@ class PortChoice;
 namespace analysis {
 class ChartSelection;
 class EditOperations;
+class UndoCommands;
 }
 
 class Recorder {
@@ -79,6 +80,7 @@ class Recorder {
   std::unique_ptr<files::PortChoice> ports_;
   std::unique_ptr<analysis::ChartSelection> selection_;
   std::unique_ptr<analysis::EditOperations> edits_;
+  std::unique_ptr<analysis::UndoCommands> undo_;
 };
 
 }  // namespace zetra

@@ -55,6 +55,9 @@ std::string format_clock(double seconds);
 // A calendar date and time of day as "yyyy-mm-dd hh:mm".
 std::string format_date_time(int year, int month, int day, int hour, int minute);
 
+// A time of day from seconds since midnight as "hh:mm:ss" (50531 -> "14:02:11"); taken modulo a day.
+std::string format_clock_time(int64_t seconds_of_day);
+
 // Temperature in "0.00" followed by the degree sign and "C" (36.1 -> "36.10°C").
 std::string format_temperature(double celsius);
 

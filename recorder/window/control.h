@@ -31,7 +31,7 @@ struct Control {
   bool visible = true;
   bool checked = false;
   std::string group;     // exclusive menu group: exactly one member is checked
-  std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C"; empty for none
+  std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C", alternatives after "; "
   // What assistive tools announce: a name where the caption does not say what the control is
   // (scroll bars, readouts, boxes; empty: the caption), and a longer description.
   std::string access_name;
