@@ -145,6 +145,15 @@ TEST(Measurements, IntegralSubtractsTheBaseLineAndUsesTheRectangleRule) {
   ASSERT_TRUE(measure(f.state, Measurement::Integral));
   EXPECT_EQ(f.state.readout,
             "          Integral = 200.0 pAs   100.0 nMs ___ 40.0 pAs   20.0 nMs");
+  // Compensation on, each channel with its own constants: CH1 100 - (25 - 20) x 4 = 80 pA.
+  f.state.tc_on = true;
+  f.state.tc_start1 = 20.0f;
+  f.state.tc_factor1 = 4.0f;
+  f.state.tc_start2 = 25.0f;
+  f.state.tc_factor2 = 7.0f;
+  ASSERT_TRUE(measure(f.state, Measurement::Integral));
+  EXPECT_EQ(f.state.readout,
+            "          Integral = 160.0 pAs   80.0 nMs ___ 40.0 pAs   20.0 nMs");
 }
 
 TEST(Measurements, ScansNeverReadOutsideTheRecording) {

@@ -48,6 +48,11 @@ TEST(FormatShortest, ReadsBackAsTheSameFloat) {
   EXPECT_EQ(format_shortest(-0.0f), "0");
   EXPECT_EQ(format_shortest(1.0f / 3.0f), "0.33333334");
   EXPECT_EQ(format_shortest(3e20f), "3e+20");
+  // Plain digits from 1e-5 up to, not including, 1e15; an exponent outside.
+  EXPECT_EQ(format_shortest(1e-5f), "0.00001");
+  EXPECT_EQ(format_shortest(9.9e-6f), "9.9e-06");
+  EXPECT_EQ(format_shortest(1e15f), "1e+15");
+  EXPECT_EQ(format_shortest(562949953421312.0f), "562949953421312");  // 2 to the 49th
 }
 
 TEST(ParseNumber, ReadsTheLeadingNumberOrZero) {
