@@ -104,6 +104,8 @@ TEST_F(ChartWindowTest, HelpOpensTheShippedDocument) {
   auto* help = window->findChild<QTextBrowser*>("help");
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(help->isWindow());  // a window of its own, not drawn over the chart
+  EXPECT_EQ(help->windowTitle(), "ZetraII Help");
   EXPECT_TRUE(help->toPlainText().contains("ZetraII help"));
 }
 
@@ -119,6 +121,23 @@ TEST_F(ChartWindowTest, HoveringShowsTheValueReadoutAtOnce) {
   const std::string after = text("st1_text");
   EXPECT_EQ(before.find("Value:"), std::string::npos) << before;
   EXPECT_NE(after.find("Value:"), std::string::npos) << after;
+}
+
+// A chart squeezed to a single pixel still maps the pointer across the whole view: halfway
+// along that pixel is halfway through the 400 samples shown.
+TEST_F(ChartWindowTest, HoveringAOnePixelChartReadsTheMiddleOfTheView) {
+  RecorderState& s = recorder.state();
+  for (int i = 0; i < 500; ++i) s.append(5, 6, 25, 25);
+  s.shown_count = s.rec_next;
+  s.sample_interval = 2.0f;
+  ASSERT_EQ(s.view_start, 1.0f);
+  auto* chart = window->findChild<ChartWidget*>();
+  ASSERT_NE(chart, nullptr);
+  chart->resize(1, 1);
+  ASSERT_EQ(chart->width(), 1);
+  emit chart->moved(QPointF(0.5, 0.5), false);
+  const std::string readout = text("st1_text");
+  EXPECT_NE(readout.find("Time:  402s"), std::string::npos) << readout;  // (1 + 200) * 2 s
 }
 
 }  // namespace
