@@ -320,5 +320,28 @@ TEST(LinkFaults, SerialPortDisappearingMidRecordingHoldsTheLastValuesAndSaysSinc
   EXPECT_EQ(rig.base.dialogs.messages.size(), 1u);
 }
 
+// A port that goes away before the first sample: the recording holds zeros, the values before
+// any answer, on every trace.
+TEST(LinkFaults, NoAnswerFromTheFirstTickRecordsZeros) {
+  testing::TempFolder folder;
+  FaultyRig rig(folder.path());
+  rig.recorder.press("pcom1");
+  rig.recorder.press("conoff");
+  ASSERT_EQ(rig.recorder.window()["conoff"].caption, "Off");
+  rig.port.gone = true;
+  rig.recorder.press("crec");
+  rig.clock.advance(1500);
+  const RecorderState& s = rig.recorder.state();
+  ASSERT_GE(s.rec_next, 3.0f);
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_EQ(s.rec_cur1[i], 0.0f) << i;
+    EXPECT_EQ(s.rec_cur2[i], 0.0f) << i;
+    EXPECT_EQ(s.rec_temp1[i], 0.0f) << i;
+    EXPECT_EQ(s.rec_temp2[i], 0.0f) << i;
+  }
+  EXPECT_EQ(s.live_temp1, 0.0f);
+  EXPECT_NE(s.link_notice.find("No answer from the unit"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zetra
