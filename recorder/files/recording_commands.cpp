@@ -76,9 +76,26 @@ void RecordingCommands::new_file() {
   set_caption();
 }
 
+void RecordingCommands::adopt_recovered(const std::string& name, const FileIdentity& identity) {
+  recovered_name_ = name;
+  recovered_identity_ = identity;
+  set_caption();
+}
+
+// A file another program changed since the recording was journaled is replaced only on Yes.
+bool RecordingCommands::replace_confirmed(const std::string& path) {
+  if (recovered_name_.empty() || path != recovered_name_) return true;
+  const FileIdentity now = identity_of(path);
+  if (!now.exists || now == recovered_identity_) return true;
+  return context_.platform.dialogs.message_box(path + " already exists. Replace it?", "Save",
+                                               MessageIcon::Question, MessageButtons::YesNo) ==
+         platform::MessageAnswer::Yes;
+}
+
 bool RecordingCommands::save() {
   const RecorderState& s = context_.state;
   if (!(s.rec_next > 2)) return true;  // fewer than two samples: nothing to save
+  if (!s.file_name.empty() && !replace_confirmed(s.file_name)) return false;
   busy();
   const bool ok = s.file_name.empty() || write(s.file_name);
   idle();
@@ -101,13 +118,15 @@ bool RecordingCommands::write(const std::string& path) {
   const TraceView traces{s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(),
                          s.rec_temp2.data(), s.rec_cur1.size()};
   const std::string notes = to_windows1252(context_.window["nt1"].caption);
-  const std::string error =
-      write_recording(path, header_from(s, context_.window), notes, traces, faults);
+  bool read_only = false;
+  const std::string error = write_recording(path, header_from(s, context_.window), notes, traces,
+                                            faults, &read_only);
   if (!error.empty()) {
-    context_.platform.dialogs.message_box("Cannot save " + path + ": " + error + ".", "Save",
-                                          MessageIcon::Exclamation, MessageButtons::Ok);
+    context_.platform.dialogs.message_box(read_only ? error : "Cannot save " + path + ": " + error + ".",
+                                          "Save", MessageIcon::Exclamation, MessageButtons::Ok);
     return false;
   }
+  recovered_name_.clear();
   set_caption();
   if (on_written) on_written();
   return true;
@@ -130,6 +149,7 @@ bool RecordingCommands::open_path(const std::string& path) {
     return false;
   }
   context_.state.file_name = path;
+  recovered_name_.clear();
   show_loaded_recording(context_, loaded);
   set_caption();
   return true;

@@ -31,16 +31,24 @@ class RecordingCommands {
   // Runs after every successful write of the recording (Save, Save as, Save on exit).
   std::function<void()> on_written;
 
+  // After a recovery: the recording belongs to `name`, which was as `identity` says when the
+  // journal named it. Until the next write or Open, Save asks before replacing that file if it
+  // has changed on disk since.
+  void adopt_recovered(const std::string& name, const FileIdentity& identity);
+
   // Test seam: the next writes fail at this step.
   FaultPlan* faults = nullptr;
 
  private:
   bool write(const std::string& path);
+  bool replace_confirmed(const std::string& path);
   void set_caption();
   void busy();
   void idle();
 
   RecorderContext& context_;
+  std::string recovered_name_;  // empty when Save need not ask
+  FileIdentity recovered_identity_;
 };
 
 // Makes a loaded recording the current one: store, scales, colours, compensation and notes, every

@@ -11,13 +11,13 @@
 #include <new>
 #include <vector>
 
+#include "recorder/files/field_limits.h"
 #include "recorder/files/little_endian.h"
+#include "recorder/state/recorder_state.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::files {
 namespace {
-
-constexpr std::array<float, 6> kMemorySizes = {100000, 200000, 500000, 1000000, 2000000, 5000000};
 
 void put_block(uint8_t* at, const float* trace, size_t size, size_t first) {
   put_f32(at, 0.0f);  // slot 0 is never used
@@ -32,12 +32,44 @@ void get_block(const uint8_t* at, float* trace, size_t size, size_t first) {
   for (size_t i = first + 1; i <= last; ++i) trace[i] = get_f32(at + 4 * (i - first));
 }
 
-bool positive(float v) { return std::isfinite(v) && v > 0; }
+// The display settings of a recorder just started.
+RecordingHeader startup_settings() {
+  const ConditioningSettings conditioning;
+  const ChartView view;
+  const ChartDrawing drawing;
+  RecordingHeader h;
+  h.view_width = view.view_width;
+  h.span1 = view.span1;
+  h.span2 = view.span2;
+  h.offset1 = view.offset1;
+  h.offset2 = view.offset2;
+  h.tspan1 = view.tspan1;
+  h.tspan2 = view.tspan2;
+  h.tbase1 = view.tbase1;
+  h.tbase2 = view.tbase2;
+  h.pa_per_nm1 = conditioning.pa_per_nm1;
+  h.pa_per_nm2 = conditioning.pa_per_nm2;
+  h.tc_start1 = conditioning.tc_start1;
+  h.tc_start2 = conditioning.tc_start2;
+  h.tc_factor1 = conditioning.tc_factor1;
+  h.tc_factor2 = conditioning.tc_factor2;
+  h.color_cur1 = drawing.color_cur1;
+  h.color_cur2 = drawing.color_cur2;
+  h.color_temp1 = drawing.color_temp1;
+  h.color_temp2 = drawing.color_temp2;
+  return h;
+}
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Puts `fallback` in place of `value` unless `usable`, noting which setting it was.
+template <class T, class Usable>
+void keep_usable(T& value, T fallback, Usable usable, const char* name,
+                 std::vector<std::string>& findings) {
+  if (usable(value)) return;
+  findings.push_back(std::string(name) + " " + numbers::format_shortest(static_cast<float>(value)) +
+                     " is not one the recorder uses; the start-up value " +
+                     numbers::format_shortest(static_cast<float>(fallback)) + " is used");
+  value = fallback;
+}
 
 }  // namespace
 
@@ -89,7 +121,7 @@ std::string decode_notes(const uint8_t* r) {
 }
 
 std::string header_problem(const RecordingHeader& h, bool counter_only) {
-  if (std::find(kMemorySizes.begin(), kMemorySizes.end(), h.rec_capacity) == kMemorySizes.end()) {
+  if (!limits::memory_size(h.rec_capacity)) {
     return "the memory size " + numbers::format_shortest(h.rec_capacity) +
            " is not one of the recorder's";
   }
@@ -98,22 +130,49 @@ std::string header_problem(const RecordingHeader& h, bool counter_only) {
            " lies outside the memory";
   }
   if (counter_only) return {};
-  if (!positive(h.sample_interval)) return "the sample interval is not a positive number";
-  if (!positive(h.view_width)) return "the chart width is not a positive number";
-  if (!positive(h.span1) || !positive(h.span2)) return "a value span is not a positive number";
-  if (h.tspan1 <= 0 || h.tspan2 <= 0) return "a temperature span is not a positive number";
-  const float fields[] = {h.shown_count, h.view_start, h.offset1,    h.offset2,    h.pa_per_nm1,
-                          h.pa_per_nm2,  h.tbase1,     h.tbase2,     h.color_cur1, h.color_cur2,
-                          h.color_temp1, h.color_temp2, h.tc_start1, h.tc_start2,  h.tc_factor1,
-                          h.tc_factor2};
-  for (float f : fields) {
-    if (!std::isfinite(f)) return "a setting is not a finite number";
+  if (!limits::listed_rate(h.sample_interval)) {
+    return "the sample interval " + numbers::format_shortest(h.sample_interval) +
+           " s is not one of the recorder's (1, 1/2, 1/3, 1/4 or 1/5 s)";
   }
   return {};
 }
 
+std::vector<std::string> replace_unusable_settings(RecordingHeader& h) {
+  const RecordingHeader start = startup_settings();
+  std::vector<std::string> found;
+  using namespace limits;
+  h.sample_interval = exact_interval(h.sample_interval);
+  const float interval = h.sample_interval;
+  // A start-up width that does not fit the recording's rate becomes 10 s per division.
+  const float width = listed_width(start.view_width, interval) ? start.view_width : 200 / interval;
+  keep_usable(h.view_width, width, [&](float v) { return listed_width(v, interval); },
+              "the chart width", found);
+  keep_usable(h.span1, start.span1, listed_span, "the CH1 value span", found);
+  keep_usable(h.span2, start.span2, listed_span, "the CH2 value span", found);
+  keep_usable(h.offset1, value_offset(start.offset1, h.span1) ? start.offset1 : 0.0f,
+              [&](float v) { return value_offset(v, h.span1); }, "the CH1 offset", found);
+  keep_usable(h.offset2, value_offset(start.offset2, h.span2) ? start.offset2 : 0.0f,
+              [&](float v) { return value_offset(v, h.span2); }, "the CH2 offset", found);
+  keep_usable(h.tspan1, start.tspan1, listed_tspan, "the CH1 temperature span", found);
+  keep_usable(h.tspan2, start.tspan2, listed_tspan, "the CH2 temperature span", found);
+  keep_usable(h.tbase1, start.tbase1, temperature_base, "the CH1 temperature base", found);
+  keep_usable(h.tbase2, start.tbase2, temperature_base, "the CH2 temperature base", found);
+  keep_usable(h.pa_per_nm1, start.pa_per_nm1, divisor, "the CH1 calibration", found);
+  keep_usable(h.pa_per_nm2, start.pa_per_nm2, divisor, "the CH2 calibration", found);
+  keep_usable(h.tc_start1, start.tc_start1, finite, "the CH1 start point temperature", found);
+  keep_usable(h.tc_start2, start.tc_start2, finite, "the CH2 start point temperature", found);
+  keep_usable(h.tc_factor1, start.tc_factor1, finite, "the CH1 compensation factor", found);
+  keep_usable(h.tc_factor2, start.tc_factor2, finite, "the CH2 compensation factor", found);
+  keep_usable(h.color_cur1, start.color_cur1, colour, "the CH1 colour", found);
+  keep_usable(h.color_cur2, start.color_cur2, colour, "the CH2 colour", found);
+  keep_usable(h.color_temp1, start.color_temp1, colour, "the CH1 temperature colour", found);
+  keep_usable(h.color_temp2, start.color_temp2, colour, "the CH2 temperature colour", found);
+  return found;
+}
+
 std::string write_recording(const std::string& path, const RecordingHeader& header,
-                            const std::string& notes, const TraceView& traces, FaultPlan* faults) {
+                            const std::string& notes, const TraceView& traces, FaultPlan* faults,
+                            bool* read_only) {
   AtomicFile file(path, faults);
   const size_t count = record_count(header.rec_next);
   // Records go out about a megabyte at a time: one write call per record costs more than the
@@ -129,6 +188,7 @@ std::string write_recording(const std::string& path, const RecordingHeader& head
     ok = file.write(batch.data(), (last - first + 1) * kRecordBytes);
   }
   ok = ok && file.carry_over_from(static_cast<uint64_t>(count) * kRecordBytes) && file.commit();
+  if (read_only != nullptr) *read_only = file.read_only();
   return ok ? std::string() : file.error();
 }
 
@@ -176,8 +236,11 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   h.rec_capacity = first.rec_capacity;
   h.rec_next = first.rec_next;
   if (std::string problem = header_problem(h); !problem.empty()) return problem;
-  h.shown_count = std::clamp(h.shown_count, 1.0f, h.rec_next);
-  h.view_start = std::clamp(h.view_start, 1.0f, h.rec_next);
+  out.findings = replace_unusable_settings(h);
+  // Where the chart stood, brought into the data (a value that is no number starts at the ends).
+  h.shown_count = std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next)
+                                               : h.rec_next;
+  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
   out.header = h;
   out.notes = decode_notes(record.data());
   return {};
@@ -186,18 +249,14 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
 }  // namespace
 
 bool read_recording(const std::string& path, LoadedRecording& loaded, std::string& error) {
-  File f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    error = errno == ENOENT ? "the file does not exist" : std::strerror(errno);
+  RegularFile file(path);
+  if (!file.is_open()) {
+    error = file.error();
     return false;
   }
-  std::fseek(f.get(), 0, SEEK_END);
-  const long size = std::ftell(f.get());
-  std::fseek(f.get(), 0, SEEK_SET);
-  std::FILE* file = f.get();
-  const Reader reader = [file](uint8_t* to, size_t n) { return std::fread(to, 1, n, file) == n; };
+  const Reader reader = [&file](uint8_t* to, size_t n) { return file.read_exact(to, n); };
   LoadedRecording fresh;
-  error = load(reader, size < 0 ? 0 : static_cast<uint64_t>(size), fresh);
+  error = load(reader, file.size(), fresh);
   if (!error.empty()) return false;
   loaded = std::move(fresh);
   return true;

@@ -1,6 +1,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,33 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The recovery journals in `folder` ("zetrat-*.journal"), sorted by name.
+inline std::vector<std::string> journals_in(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("zetrat-", 0) == 0 && name.size() > 15 &&
+        name.compare(name.size() - 8, 8, ".journal") == 0) {
+      found.push_back(entry.path().string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// Files whose name holds `mark` (temporaries, say) in `folder`.
+inline std::vector<std::string> files_named_with(const std::string& folder, const std::string& mark) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().filename().string().find(mark) != std::string::npos) {
+      found.push_back(entry.path().string());
+    }
+  }
+  return found;
+}
 
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
