@@ -165,8 +165,9 @@ bool RecoveryJournal::hold_journal() {
   return false;
 }
 
-// Tells the user once when the journal stops being written, and shows it in the status field
-// until a write succeeds again.
+// Tells the user when the journal first fails (once for the life of a journal: a disk that is
+// nearly full may fail every other write), and shows it in the status field until a write
+// succeeds again.
 void RecoveryJournal::report(bool ok) {
   std::string& notice = context_.state.journal_notice;
   const std::string now = ok ? std::string() : "Recovery journal not written: " + error_;
@@ -178,7 +179,6 @@ void RecoveryJournal::report(bool ok) {
             "recording to keep them.",
         "ZetraII", platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
   }
-  if (ok) told_ = false;
   if (notice == now) return;
   notice = now;
   Procedures::call(context_.procedures.show_status_field);
@@ -256,6 +256,7 @@ void RecoveryJournal::discard() {
   store_size_ = 0;
   written_.clear();
   identity_name_.clear();
+  told_ = false;
   if (!error_.empty()) {
     error_.clear();
     report(true);

@@ -60,7 +60,8 @@ class RecoveryJournal {
   // Samples 1 .. journaled_end() - 1 are on disk.
   size_t journaled_end() const { return end_; }
   // Why the last write failed, empty when it succeeded. Failures are retried at the next sync;
-  // the user is told of the first and the status field shows it until a write succeeds.
+  // the user is told of the first (once until the journal goes) and the status field shows it
+  // until a write succeeds.
   const std::string& error() const { return error_; }
 
   FaultPlan* faults = nullptr;  // test seam: every write step of the journal asks it
@@ -91,7 +92,7 @@ class RecoveryJournal {
   size_t store_size_ = 0;
   std::vector<uint8_t> written_;  // the settings and file frames as last journaled
   std::string error_;
-  bool told_ = false;              // the user has been told of the current failure
+  bool told_ = false;              // the user has been told of a failure of this journal
   platform::FileLock lock_;        // held from the first write until the journal goes
   std::string identity_name_;      // the file whose identity the journal keeps
   FileIdentity identity_;
