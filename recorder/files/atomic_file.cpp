@@ -104,7 +104,7 @@ bool AtomicFile::check_target() {
   // A file without any write permission was protected on purpose, even from the superuser.
   if ((mode_ & 0222) == 0 || (::access(target_.c_str(), W_OK) != 0 && errno != ENOENT)) {
     read_only_ = true;
-    error_ = path_ + " is read-only; use Save as";
+    error_ = path_ + " is read-only";
     return false;
   }
   return true;

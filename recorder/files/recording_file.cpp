@@ -189,6 +189,7 @@ std::string write_recording(const std::string& path, const RecordingHeader& head
   }
   ok = ok && file.carry_over_from(static_cast<uint64_t>(count) * kRecordBytes) && file.commit();
   if (read_only != nullptr) *read_only = file.read_only();
+  if (file.read_only()) return file.error() + "; use Save as";
   return ok ? std::string() : file.error();
 }
 

@@ -13,6 +13,7 @@
 
 #include "platform/file_lock.h"
 #include "recorder/files/files_subsystem.h"
+#include "recorder/files/settings_file.h"
 #include "tests/recorder/files/plain_user.h"
 #include "tests/recorder/files/temp_folder.h"
 #include "tests/support/recorder_harness.h"
@@ -201,6 +202,27 @@ TEST_F(SafeSaveTest, StaleTemporariesGoAtTheNextSavePlantedLinksAndBusyOnesStay)
   EXPECT_TRUE(std::filesystem::exists(others)) << "another file's stays";
   EXPECT_EQ(testing::float_at(testing::read_bytes(path), 4), 101.0f);
   EXPECT_FALSE(std::filesystem::is_symlink(path));
+}
+
+TEST_F(SafeSaveTest, SettingsFileKeepsItsModeAndAReadOnlyOneIsLeftAlone) {
+  const std::string settings = folder.file(kSettingsFileName);
+  Procedures::call(h.recorder.procedures().zetrasave);
+  ASSERT_EQ(testing::read_bytes(settings).size(), kSettingsBytes);
+  ::chmod(settings.c_str(), 0640);
+  h.recorder.press("ppn5000");
+  Procedures::call(h.recorder.procedures().zetrasave);
+  EXPECT_EQ(mode_of(settings), 0640u);
+  EXPECT_EQ(testing::float_at(testing::read_bytes(settings), 16), 50000.0f);
+
+  ::chmod(settings.c_str(), 0444);
+  const auto kept = testing::read_bytes(settings);
+  h.recorder.press("ppn1000");
+  Procedures::call(h.recorder.procedures().zetrasave);
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(last_message(), "Cannot save the settings to " + settings + ": " + settings +
+                                " is read-only.");
+  EXPECT_EQ(testing::read_bytes(settings), kept);
+  EXPECT_TRUE(no_temporaries());
 }
 
 TEST_F(SafeSaveTest, OpenRefusesPipesDevicesAndFoldersWithoutWaiting) {
