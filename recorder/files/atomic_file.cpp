@@ -70,8 +70,10 @@ bool AtomicFile::fail(const std::string& what, int code) {
   error_ = what + ": " + (code != 0 ? std::strerror(code) : "simulated failure");
   // In place a failure after the first bytes leaves the file holding part of the new content.
   if (in_place_ && written_ > 0) {
-    error_ = "the folder cannot take a temporary file, so the file was written in place, and "
-             "that write failed part way (" + error_ + "); it may now hold part of the new content";
+    error_ =
+        "the folder cannot take a temporary file, so the file was written in place, and "
+        "that write failed part way (" +
+        error_ + "); it may now hold part of the new content";
   }
   return false;
 }
@@ -186,7 +188,8 @@ bool AtomicFile::commit() {
 
 bool AtomicFile::commit_temporary() {
   // The old file's permissions, and its owner and group where this user may set them.
-  if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0) return fail("cannot set the permissions", errno);
+  if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0)
+    return fail("cannot set the permissions", errno);
   if (exists_ && ::fchown(fd_, static_cast<uid_t>(owner_), static_cast<gid_t>(group_)) != 0) {
     ::fchown(fd_, static_cast<uid_t>(-1), static_cast<gid_t>(group_));
   }

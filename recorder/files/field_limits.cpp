@@ -18,7 +18,9 @@ constexpr double kBarLow = -150.5, kBarHigh = 50.5;
 
 }  // namespace
 
-bool finite(float v) { return std::isfinite(v); }
+bool finite(float v) {
+  return std::isfinite(v);
+}
 
 bool memory_size(float capacity) {
   return std::find(kMemorySizes.begin(), kMemorySizes.end(), capacity) != kMemorySizes.end();
@@ -41,14 +43,18 @@ bool listed_width(float width, float interval) {
                      [&](int n) { return std::fabs(seconds - n) < 1e-3 * n; });
 }
 
-bool listed_span(float span) { return std::find(kSpans.begin(), kSpans.end(), span) != kSpans.end(); }
+bool listed_span(float span) {
+  return std::find(kSpans.begin(), kSpans.end(), span) != kSpans.end();
+}
 
 bool listed_tspan(int16_t tspan) {
   return std::find(kTemperatureSpans.begin(), kTemperatureSpans.end(), tspan) !=
          kTemperatureSpans.end();
 }
 
-bool temperature_base(float tbase) { return finite(tbase) && tbase >= -50 && tbase <= 100; }
+bool temperature_base(float tbase) {
+  return finite(tbase) && tbase >= -50 && tbase <= 100;
+}
 
 bool value_offset(float offset, float span) {
   if (!finite(offset) || !listed_span(span)) return false;
@@ -56,8 +62,12 @@ bool value_offset(float offset, float span) {
   return position >= kBarLow && position <= kBarHigh;
 }
 
-bool colour(float v) { return finite(v) && v >= 0 && v <= 0xFFFFFF && v == std::floor(v); }
+bool colour(float v) {
+  return finite(v) && v >= 0 && v <= 0xFFFFFF && v == std::floor(v);
+}
 
-bool divisor(float v) { return finite(v) && v != 0; }
+bool divisor(float v) {
+  return finite(v) && v != 0;
+}
 
 }  // namespace zetra::files::limits

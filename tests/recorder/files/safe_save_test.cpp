@@ -219,8 +219,8 @@ TEST_F(SafeSaveTest, SettingsFileKeepsItsModeAndAReadOnlyOneIsLeftAlone) {
   h.recorder.press("ppn1000");
   Procedures::call(h.recorder.procedures().zetrasave);
   ASSERT_EQ(h.dialogs.messages.size(), 1u);
-  EXPECT_EQ(last_message(), "Cannot save the settings to " + settings + ": " + settings +
-                                " is read-only.");
+  EXPECT_EQ(last_message(),
+            "Cannot save the settings to " + settings + ": " + settings + " is read-only.");
   EXPECT_EQ(testing::read_bytes(settings), kept);
   EXPECT_TRUE(no_temporaries());
 }
