@@ -119,11 +119,12 @@ bool RecordingCommands::write(const std::string& path) {
                          s.rec_temp2.data(), s.rec_cur1.size()};
   const std::string notes = to_windows1252(context_.window["nt1"].caption);
   bool read_only = false;
-  const std::string error = write_recording(path, header_from(s, context_.window), notes, traces,
-                                            faults, &read_only);
+  const std::string error =
+      write_recording(path, header_from(s, context_.window), notes, traces, faults, &read_only);
   if (!error.empty()) {
-    context_.platform.dialogs.message_box(read_only ? error : "Cannot save " + path + ": " + error + ".",
-                                          "Save", MessageIcon::Exclamation, MessageButtons::Ok);
+    context_.platform.dialogs.message_box(
+        read_only ? error : "Cannot save " + path + ": " + error + ".", "Save",
+        MessageIcon::Exclamation, MessageButtons::Ok);
     return false;
   }
   recovered_name_.clear();

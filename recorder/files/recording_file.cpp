@@ -13,8 +13,8 @@
 
 #include "recorder/files/field_limits.h"
 #include "recorder/files/little_endian.h"
-#include "recorder/state/recorder_state.h"
 #include "recorder/numbers/number_format.h"
+#include "recorder/state/recorder_state.h"
 
 namespace zetra::files {
 namespace {
@@ -145,14 +145,17 @@ std::vector<std::string> replace_unusable_settings(RecordingHeader& h) {
   const float interval = h.sample_interval;
   // A start-up width that does not fit the recording's rate becomes 10 s per division.
   const float width = listed_width(start.view_width, interval) ? start.view_width : 200 / interval;
-  keep_usable(h.view_width, width, [&](float v) { return listed_width(v, interval); },
-              "the chart width", found);
+  keep_usable(
+      h.view_width, width, [&](float v) { return listed_width(v, interval); }, "the chart width",
+      found);
   keep_usable(h.span1, start.span1, listed_span, "the CH1 value span", found);
   keep_usable(h.span2, start.span2, listed_span, "the CH2 value span", found);
-  keep_usable(h.offset1, value_offset(start.offset1, h.span1) ? start.offset1 : 0.0f,
-              [&](float v) { return value_offset(v, h.span1); }, "the CH1 offset", found);
-  keep_usable(h.offset2, value_offset(start.offset2, h.span2) ? start.offset2 : 0.0f,
-              [&](float v) { return value_offset(v, h.span2); }, "the CH2 offset", found);
+  keep_usable(
+      h.offset1, value_offset(start.offset1, h.span1) ? start.offset1 : 0.0f,
+      [&](float v) { return value_offset(v, h.span1); }, "the CH1 offset", found);
+  keep_usable(
+      h.offset2, value_offset(start.offset2, h.span2) ? start.offset2 : 0.0f,
+      [&](float v) { return value_offset(v, h.span2); }, "the CH2 offset", found);
   keep_usable(h.tspan1, start.tspan1, listed_tspan, "the CH1 temperature span", found);
   keep_usable(h.tspan2, start.tspan2, listed_tspan, "the CH2 temperature span", found);
   keep_usable(h.tbase1, start.tbase1, temperature_base, "the CH1 temperature base", found);
@@ -239,8 +242,8 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   if (std::string problem = header_problem(h); !problem.empty()) return problem;
   out.findings = replace_unusable_settings(h);
   // Where the chart stood, brought into the data (a value that is no number starts at the ends).
-  h.shown_count = std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next)
-                                               : h.rec_next;
+  h.shown_count =
+      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
   h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
   out.header = h;
   out.notes = decode_notes(record.data());

@@ -31,7 +31,9 @@ bool ends_with(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-int64_t modified_ns(const std::string& path) { return identity_of(path).mtime_ns; }
+int64_t modified_ns(const std::string& path) {
+  return identity_of(path).mtime_ns;
+}
 
 }  // namespace
 
@@ -51,8 +53,9 @@ std::vector<std::string> orphaned_journals(const std::string& folder) {
     const bool ours = name == kOldJournalFileName ||
                       (name.rfind(kJournalPrefix, 0) == 0 && ends_with(name, kJournalSuffix));
     if (!ours || !entry.is_regular_file(ec)) continue;
-    platform::FileLock probe;
-    if (probe.try_acquire(lock_path_of(entry.path().string()))) found.push_back(entry.path().string());
+    platform::FileLock probe;  // free only when the journal's program has ended
+    const std::string journal = entry.path().string();
+    if (probe.try_acquire(lock_path_of(journal))) found.push_back(journal);
   }
   std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
     return modified_ns(a) > modified_ns(b);
@@ -60,7 +63,9 @@ std::vector<std::string> orphaned_journals(const std::string& folder) {
   return found;
 }
 
-std::string RecoveryJournal::folder() const { return data_folder(context_.platform); }
+std::string RecoveryJournal::folder() const {
+  return data_folder(context_.platform);
+}
 
 std::string RecoveryJournal::path() const {
   if (!lock_.held()) return {};

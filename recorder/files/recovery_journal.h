@@ -92,9 +92,9 @@ class RecoveryJournal {
   size_t store_size_ = 0;
   std::vector<uint8_t> written_;  // the settings and file frames as last journaled
   std::string error_;
-  bool told_ = false;              // the user has been told of a failure of this journal
-  platform::FileLock lock_;        // held from the first write until the journal goes
-  std::string identity_name_;      // the file whose identity the journal keeps
+  bool told_ = false;          // the user has been told of a failure of this journal
+  platform::FileLock lock_;    // held from the first write until the journal goes
+  std::string identity_name_;  // the file whose identity the journal keeps
   FileIdentity identity_;
 };
 

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -127,9 +127,9 @@ class Restart {
   Restart(const std::string& folder, std::deque<platform::MessageAnswer> answers)
       : stand_ins(testing::Transport::Usb, folder + "/none") {
     dialogs.message_answers = std::move(answers);
-    recorder = std::make_unique<Recorder>(
-        Platform{stand_ins.serial, stand_ins.library, dialogs, stand_ins.pause,
-                 stand_ins.clipboard, folder, &stand_ins.printer, &stand_ins.frame});
+    recorder = std::make_unique<Recorder>(Platform{stand_ins.serial, stand_ins.library, dialogs,
+                                                   stand_ins.pause, stand_ins.clipboard, folder,
+                                                   &stand_ins.printer, &stand_ins.frame});
     recorder->start();
   }
   testing::RecorderHarness stand_ins;

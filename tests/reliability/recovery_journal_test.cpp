@@ -9,8 +9,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 
 #include "recorder/files/files_subsystem.h"
 #include "tests/recorder/files/plain_user.h"

@@ -72,7 +72,8 @@ TEST_F(ZtrtoolTest, CheckReportsWhatOpenRefusesOrReplacesAndReadsNoPipe) {
   const ToolRun refused = ztrtool({"check", folder.file("fast.ztr")});
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("the sample interval 0.0001 s is not one of the recorder's"),
-            std::string::npos) << refused.err;
+            std::string::npos)
+      << refused.err;
 
   bytes = testing::read_bytes(path);
   testing::put_float_at(bytes, 20, 3e38f);     // CH1 span
@@ -84,8 +85,9 @@ TEST_F(ZtrtoolTest, CheckReportsWhatOpenRefusesOrReplacesAndReadsNoPipe) {
   EXPECT_EQ(odd.out, name + "a recording of 30 samples in 1 records\n" + name +
                          "the CH1 value span 3e+38 is not one the recorder uses; the start-up "
                          "value 2000 is used\n" +
-                         name + "the CH1 temperature colour 3e+38 is not one the recorder uses; "
-                                "the start-up value 255 is used\n");
+                         name +
+                         "the CH1 temperature colour 3e+38 is not one the recorder uses; "
+                         "the start-up value 255 is used\n");
 
   const std::string fifo = folder.file("pipe.ztr");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);

@@ -196,10 +196,10 @@ TEST_F(RecordingFileTest, ImpossibleCountersAndIntervalsAreRefusedOddDisplaySett
   };
   // What the recorder could never have written: the file is refused, naming the field.
   const Case refused[] = {
-      {0, 123456, "memory size"},       {0, 0, "memory size"},          {0, 3e38f, "memory size"},
-      {4, 0, "sample counter"},         {4, 100001, "sample counter"},  {4, nan, "sample counter"},
-      {36, 0, "sample interval"},       {36, -0.5f, "sample interval"}, {36, inf, "sample interval"},
-      {36, 3e38f, "sample interval"},   {36, 1e-4f, "sample interval"}, {36, 0.3f, "sample interval"},
+      {0, 123456, "memory size"},     {0, 0, "memory size"},          {0, 3e38f, "memory size"},
+      {4, 0, "sample counter"},       {4, 100001, "sample counter"},  {4, nan, "sample counter"},
+      {36, 0, "sample interval"},     {36, -0.5f, "sample interval"}, {36, inf, "sample interval"},
+      {36, 3e38f, "sample interval"}, {36, 1e-4f, "sample interval"}, {36, 0.3f, "sample interval"},
       {36, 2.0f, "sample interval"}};
   LoadedRecording loaded;
   std::string error;
@@ -218,16 +218,23 @@ TEST_F(RecordingFileTest, ImpossibleCountersAndIntervalsAreRefusedOddDisplaySett
     const char* name;
   };
   using H = RecordingHeader;
-  const Replaced replaced[] = {
-      {16, 0, &H::view_width, 400, "chart width"},     {16, nan, &H::view_width, 400, "chart width"},
-      {16, 3e38f, &H::view_width, 400, "chart width"}, {16, 123, &H::view_width, 400, "chart width"},
-      {20, 0, &H::span1, 2000, "CH1 value span"},      {24, -5000, &H::span2, 5000, "CH2 value span"},
-      {20, 3e38f, &H::span1, 2000, "CH1 value span"},  {28, nan, &H::offset1, 200, "CH1 offset"},
-      {32, 3e38f, &H::offset2, 0, "CH2 offset"},       {25068, inf, &H::tbase1, 0, "temperature base"},
-      {25072, 1e9f, &H::tbase2, 0, "temperature base"}, {40, nan, &H::pa_per_nm1, 1, "calibration"},
-      {44, 0, &H::pa_per_nm2, 2, "calibration"},       {25076, 3e38f, &H::color_cur1, 16711680, "colour"},
-      {25080, -1, &H::color_cur2, 65280, "colour"},    {25084, 0.5f, &H::color_temp1, 255, "colour"},
-      {25100, inf, &H::tc_factor1, 100, "compensation factor"}};
+  const Replaced replaced[] = {{16, 0, &H::view_width, 400, "chart width"},
+                               {16, nan, &H::view_width, 400, "chart width"},
+                               {16, 3e38f, &H::view_width, 400, "chart width"},
+                               {16, 123, &H::view_width, 400, "chart width"},
+                               {20, 0, &H::span1, 2000, "CH1 value span"},
+                               {24, -5000, &H::span2, 5000, "CH2 value span"},
+                               {20, 3e38f, &H::span1, 2000, "CH1 value span"},
+                               {28, nan, &H::offset1, 200, "CH1 offset"},
+                               {32, 3e38f, &H::offset2, 0, "CH2 offset"},
+                               {25068, inf, &H::tbase1, 0, "temperature base"},
+                               {25072, 1e9f, &H::tbase2, 0, "temperature base"},
+                               {40, nan, &H::pa_per_nm1, 1, "calibration"},
+                               {44, 0, &H::pa_per_nm2, 2, "calibration"},
+                               {25076, 3e38f, &H::color_cur1, 16711680, "colour"},
+                               {25080, -1, &H::color_cur2, 65280, "colour"},
+                               {25084, 0.5f, &H::color_temp1, 255, "colour"},
+                               {25100, inf, &H::tc_factor1, 100, "compensation factor"}};
   for (const Replaced& c : replaced) {
     auto bytes = good;
     testing::put_float_at(bytes, c.offset, c.value);

@@ -51,7 +51,8 @@ inline std::vector<std::string> journals_in(const std::string& folder) {
 }
 
 // Files whose name holds `mark` (temporaries, say) in `folder`.
-inline std::vector<std::string> files_named_with(const std::string& folder, const std::string& mark) {
+inline std::vector<std::string> files_named_with(const std::string& folder,
+                                                 const std::string& mark) {
   std::vector<std::string> found;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
