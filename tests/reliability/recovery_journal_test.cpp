@@ -362,6 +362,25 @@ TEST_F(JournalTest, RecoveryRestoresTheFileNameAndSaveAsksBeforeReplacingAFileCh
   }
 }
 
+TEST_F(JournalTest, AJournalOfTheOneNameOfOlderVersionsIsOfferedToo) {
+  {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    record(*h, clock, 5000);
+    h->end_program();
+  }
+  const std::string old = folder.file(kOldJournalFileName);
+  std::filesystem::rename(journal_path(), old);
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  auto recorder = start_answering(base, dialogs);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_GT(recorder->state().rec_next, 5.0f);
+  EXPECT_FALSE(std::filesystem::exists(old)) << "carried on in the program's own journal";
+  EXPECT_EQ(testing::journals_in(folder.path()).size(), 1u);
+}
+
 TEST_F(JournalTest, AFailingJournalIsToldOnceAndShownInTheStatusFieldUntilItWritesAgain) {
   auto h = start();
   TimerClock clock(h->recorder);
