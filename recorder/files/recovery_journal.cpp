@@ -142,7 +142,7 @@ void RecoveryJournal::sync() {
   }
   const size_t end = covered_end();
   const bool same_store = s.rec_cur1.data() == store_ && s.rec_cur1.size() == store_size_;
-  bool whole = !active_ || !error_.empty() || !same_store || end < end_;
+  bool whole = !active_ || torn_ || !same_store || end < end_;
   if (!whole && suspect_) whole = hash_from(kHashSeed, 1, end_) != hash_;
   suspect_ = false;
   if (whole) {
@@ -210,6 +210,7 @@ bool RecoveryJournal::rewrite() {
   }
   error_.clear();
   active_ = true;
+  torn_ = false;
   end_ = end;
   rec_next_ = s.rec_next;
   hash_ = hash_from(kHashSeed, 1, end);
@@ -230,6 +231,7 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   if (injected()) return fail("cannot open the journal", 0);
   const int fd = ::open(path().c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return fail("cannot open the journal", errno);
+  const off_t start = ::lseek(fd, 0, SEEK_END);
   bool ok = true;
   size_t done = 0;
   while (ok && done < bytes.size()) {
@@ -242,6 +244,9 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   }
   if (ok && injected()) ok = fail("cannot flush the journal", 0);
   if (ok && ::fdatasync(fd) != 0) ok = fail("cannot flush the journal", errno);
+  // A failed append is taken back, so that the journal stays whole and the next sync appends
+  // again: on a nearly full disk a rewrite would need room for two journals.
+  if (!ok) torn_ = !(start >= 0 && ::ftruncate(fd, start) == 0 && ::fdatasync(fd) == 0);
   ::close(fd);
   if (ok) error_.clear();
   return ok;
@@ -253,7 +258,7 @@ void RecoveryJournal::discard() {
     std::filesystem::remove(path(), ignored);
     lock_.release(true);
   }
-  active_ = suspect_ = false;
+  active_ = suspect_ = torn_ = false;
   ticks_ = 0;
   end_ = 1;
   rec_next_ = 1;

@@ -83,6 +83,7 @@ class RecoveryJournal {
   RecorderContext& context_;
   bool active_ = false;
   bool suspect_ = false;       // a redraw since the last sync: the journaled samples may differ
+  bool torn_ = false;          // a failed append left bytes that could not be taken back
   bool was_recording_ = false;
   int ticks_ = 0;
   size_t end_ = 1;              // first index not yet journaled

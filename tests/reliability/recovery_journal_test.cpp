@@ -438,6 +438,12 @@ TEST_F(JournalTest, AFullDiskStopsTheJournalNotTheRecordingAndTheUserIsTold) {
     if (h->dialogs.messages.size() != 1) return 11;
     if (h->dialogs.messages[0].text.find("File too large") == std::string::npos) return 12;
     if (h->state().journal_notice.find("File too large") == std::string::npos) return 13;
+    // The failed appends were taken back: the journal ends with a whole frame.
+    const auto full = testing::read_bytes(journal_path());
+    size_t at = 0;
+    while (full.size() - at >= kFrameOverhead)
+      at += kFrameOverhead + testing::uint32_at(full, at + 8);
+    if (at != full.size()) return 17;
     const rlimit room{RLIM_INFINITY, RLIM_INFINITY};
     ::setrlimit(RLIMIT_FSIZE, &room);
     clock.advance(3000);

@@ -70,16 +70,21 @@ inline std::vector<uint8_t> read_bytes(const std::string& path) {
 
 inline void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Independent little-endian readers, byte by byte.
 inline float float_at(const std::vector<uint8_t>& b, size_t at) {
-  const uint32_t u = b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
-                     static_cast<uint32_t>(b.at(at + 3)) << 24;
+  const uint32_t u =
+      b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
   float f;
   std::memcpy(&f, &u, 4);
   return f;
+}
+inline uint32_t uint32_at(const std::vector<uint8_t>& b, size_t at) {
+  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+         static_cast<uint32_t>(b.at(at + 3)) << 24;
 }
 inline int16_t int16_at(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<int16_t>(b.at(at) | b.at(at + 1) << 8);
