@@ -75,48 +75,49 @@ NTSTATUS device_descriptor(const Request& request, ULONG_PTR* information) {
   return STATUS_SUCCESS;
 }
 
-// The caller's buffer locked for writing by the driver itself, when the system locked it for reading.
-struct WritableBuffer {
-  PMDL mdl;
-  HANDLE secured;
-};
-
-// Securing the range first guarantees the probe cannot raise: the driver has no exception handling.
-// Dispatch runs in the caller's context (the driver is at the top of the stack), as securing requires.
-NTSTATUS lock_for_writing(PIRP irp, ULONG length, WritableBuffer* writable) {
-  PVOID address = MmGetMdlVirtualAddress(irp->MdlAddress);
-  writable->secured = nullptr;
-  if (irp->RequestorMode != KernelMode) {
-    writable->secured = MmSecureVirtualMemory(address, length, PAGE_READWRITE);
-    if (writable->secured == nullptr) return STATUS_INVALID_PARAMETER;
-  }
-  writable->mdl = IoAllocateMdl(address, length, FALSE, FALSE, nullptr);
-  if (writable->mdl == nullptr) {
-    if (writable->secured != nullptr) MmUnsecureVirtualMemory(writable->secured);
-    return STATUS_INVALID_PARAMETER;
-  }
-  MmProbeAndLockPages(writable->mdl, irp->RequestorMode, IoWriteAccess);
-  return STATUS_SUCCESS;
-}
-
-void unlock_writable(WritableBuffer* writable) {
-  MmUnlockPages(writable->mdl);
-  IoFreeMdl(writable->mdl);
-  if (writable->secured != nullptr) MmUnsecureVirtualMemory(writable->secured);
-}
-
-ULONG bulk_transfer(DeviceExtension* extension, PUSBD_PIPE_INFORMATION pipe, PMDL mdl, ULONG length) {
+// Moves data over a pipe through the request's buffer or memory descriptor list; the caller's
+// request can cancel it. A cancelled transfer without data reports STATUS_CANCELLED.
+NTSTATUS bulk_transfer(const Request& request, PUSBD_PIPE_INFORMATION pipe, PVOID buffer, PMDL mdl,
+                       ULONG* transferred) {
+  *transferred = 0;
   const USHORT size = sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER);
   PURB urb = allocate_urb(size);
-  if (urb == nullptr) return 0;
+  if (urb == nullptr) return STATUS_UNSUCCESSFUL;
   // The endpoint decides the direction, whichever transfer code was used.
   ULONG flags = USBD_SHORT_TRANSFER_OK;
   if (pipe->EndpointAddress & USB_ENDPOINT_DIRECTION_MASK) flags |= USBD_TRANSFER_DIRECTION_IN;
-  UsbBuildInterruptOrBulkTransferRequest(urb, size, pipe->PipeHandle, nullptr, mdl, length, flags, nullptr);
-  NTSTATUS status = submit_and_wait(extension, urb);
-  ULONG transferred = NT_SUCCESS(status) ? urb->UrbBulkOrInterruptTransfer.TransferBufferLength : 0;
+  UsbBuildInterruptOrBulkTransferRequest(urb, size, pipe->PipeHandle, buffer, mdl, request.output_length, flags,
+                                         nullptr);
+  bool cancelled = false;
+  NTSTATUS status = submit_transfer(request.extension, urb, request.irp, &cancelled);
+  if (NT_SUCCESS(status)) *transferred = urb->UrbBulkOrInterruptTransfer.TransferBufferLength;
   free_pool(urb);
-  return transferred;
+  if (*transferred != 0) return STATUS_SUCCESS;  // also when a cancel came too late: the data are the caller's
+  return cancelled ? STATUS_CANCELLED : STATUS_UNSUCCESSFUL;  // an abort reports 0 bytes
+}
+
+// In-direct means the system locked the caller's buffer for reading only: nothing may be written
+// through that. The data go to pool first and are copied into the caller's range once it is secured
+// (secured memory stays valid and writable, so the copy cannot fault; locking pages here could raise,
+// and the driver has no exception handling).
+NTSTATUS read_into_read_locked_buffer(const Request& request, PUSBD_PIPE_INFORMATION pipe, ULONG* transferred) {
+  *transferred = 0;
+  PVOID address = MmGetMdlVirtualAddress(request.irp->MdlAddress);
+  HANDLE secured = nullptr;
+  if (request.irp->RequestorMode != KernelMode) {
+    secured = MmSecureVirtualMemory(address, request.output_length, PAGE_READWRITE);
+    if (secured == nullptr) return STATUS_INVALID_PARAMETER;
+  }
+  PVOID bounce = ExAllocatePoolWithTag(kPoolType, request.output_length, kPoolTag);
+  NTSTATUS status = STATUS_UNSUCCESSFUL;
+  if (bounce != nullptr) {
+    status = bulk_transfer(request, pipe, bounce, nullptr, transferred);
+    if (*transferred > request.output_length) *transferred = request.output_length;  // never past the caller's range
+    if (*transferred != 0) RtlCopyMemory(address, bounce, *transferred);
+    free_pool(bounce);
+  }
+  if (secured != nullptr) MmUnsecureVirtualMemory(secured);
+  return status;
 }
 
 NTSTATUS transfer(const Request& request, ULONG_PTR* information) {
@@ -130,16 +131,12 @@ NTSTATUS transfer(const Request& request, ULONG_PTR* information) {
                 request.irp->MdlAddress != nullptr;
   if (!usable) return STATUS_UNSUCCESSFUL;
   bool into_caller = (pipe->EndpointAddress & USB_ENDPOINT_DIRECTION_MASK) != 0;
-  // In-direct means the system locked the buffer for reading only; nothing may be written through that.
-  if (into_caller && request.code == kIoctlTransferInDirect) {
-    WritableBuffer writable;
-    if (!NT_SUCCESS(lock_for_writing(request.irp, request.output_length, &writable))) return STATUS_INVALID_PARAMETER;
-    *information = bulk_transfer(request.extension, pipe, writable.mdl, request.output_length);
-    unlock_writable(&writable);
-  } else {
-    *information = bulk_transfer(request.extension, pipe, request.irp->MdlAddress, request.output_length);
-  }
-  return *information != 0 ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
+  ULONG transferred = 0;
+  NTSTATUS status = into_caller && request.code == kIoctlTransferInDirect
+                        ? read_into_read_locked_buffer(request, pipe, &transferred)
+                        : bulk_transfer(request, pipe, nullptr, request.irp->MdlAddress, &transferred);
+  *information = transferred;
+  return status;
 }
 
 NTSTATUS dispatch_code(const Request& request, ULONG_PTR* information) {
@@ -168,12 +165,18 @@ NTSTATUS NTAPI kvusb_device_control(PDEVICE_OBJECT device, PIRP irp) {
   DeviceExtension* extension = extension_of(device);
   irp->IoStatus.Status = STATUS_SUCCESS;
   irp->IoStatus.Information = 0;
-  // The counter comes first: once it is held, removal cannot free the interface information under us.
+  // The counter comes first: once it is held, removal cannot free the interface information under us;
+  // and a stop cannot replace it while the request is counted as active.
   if (!NT_SUCCESS(acquire_pending(extension))) return complete_request(irp, STATUS_DELETE_PENDING, 0);
-  if (extension->interface_information == nullptr) {
-    complete_request(irp, STATUS_UNSUCCESSFUL, 0);
+  NTSTATUS admitted = begin_control_request(extension);
+  if (!NT_SUCCESS(admitted)) {
     release_pending(extension);
-    return STATUS_UNSUCCESSFUL;
+    return complete_request(irp, admitted, 0);
+  }
+  if (extension->interface_information == nullptr) {
+    end_control_request(extension);
+    release_pending(extension);
+    return complete_request(irp, STATUS_UNSUCCESSFUL, 0);
   }
   PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
   Request request{extension,
@@ -184,6 +187,7 @@ NTSTATUS NTAPI kvusb_device_control(PDEVICE_OBJECT device, PIRP irp) {
                   static_cast<PUCHAR>(irp->AssociatedIrp.SystemBuffer)};
   ULONG_PTR information = 0;
   NTSTATUS status = dispatch_code(request, &information);
+  end_control_request(extension);
   complete_request(irp, status, NT_SUCCESS(status) ? information : 0);
   release_pending(extension);
   return status;

@@ -27,6 +27,10 @@ void initialise_extension(DeviceExtension* extension, const WCHAR* link_name) {
   extension->interface_information = nullptr;
   extension->link_present = 1;
   extension->removing = 0;
+  extension->gone = 0;
+  extension->aborting = 0;
+  extension->held = 0;
+  extension->active_requests = 0;
   KeInitializeSpinLock(&extension->lock);
 }
 
@@ -43,7 +47,9 @@ NTSTATUS create_unit_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT* result) {
     RtlInitUnicodeString(&device_name, device_buffer);
     RtlInitUnicodeString(&link_name, link_buffer);
     PDEVICE_OBJECT device = nullptr;
-    status = IoCreateDevice(driver, sizeof(DeviceExtension), &device_name, FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
+    // Secure open: the device's security descriptor also guards names opened below it.
+    status = IoCreateDevice(driver, sizeof(DeviceExtension), &device_name, FILE_DEVICE_UNKNOWN,
+                            FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status)) continue;
     status = IoCreateSymbolicLink(&link_name, &device_name);
     if (!NT_SUCCESS(status)) {
@@ -84,6 +90,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = kvusb_device_control;
   driver->MajorFunction[IRP_MJ_PNP] = kvusb_pnp;
   driver->MajorFunction[IRP_MJ_POWER] = kvusb_power;
+  driver->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = kvusb_system_control;
   driver->DriverExtension->AddDevice = kvusb_add_device;
   driver->DriverUnload = kvusb_unload;
   return STATUS_SUCCESS;
@@ -110,7 +117,13 @@ NTSTATUS NTAPI kvusb_add_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT physical_d
 }
 
 NTSTATUS NTAPI kvusb_create(PDEVICE_OBJECT device, PIRP irp) {
-  InterlockedIncrement(&extension_of(device)->open_count);
+  DeviceExtension* extension = extension_of(device);
+  KIRQL irql;
+  KeAcquireSpinLock(&extension->lock, &irql);
+  bool refused = extension->gone || extension->removing;  // a unit that left takes no new handles
+  KeReleaseSpinLock(&extension->lock, irql);
+  if (refused) return complete_request(irp, STATUS_DELETE_PENDING, 0);
+  InterlockedIncrement(&extension->open_count);
   return complete_request(irp, STATUS_SUCCESS, 0);
 }
 

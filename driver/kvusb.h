@@ -8,6 +8,12 @@ namespace kvusb {
 
 // Pool tag "Wdm " as it reads in a pool dump (first character in the lowest byte).
 constexpr ULONG kPoolTag = 'W' | ('d' << 8) | ('m' << 16) | (' ' << 24);
+// Data only: no-execute pool where the system has it (x64, Windows 8 and later).
+#if defined(KVUSB_WINDOWS_KERNEL) && !defined(_WIN64)
+constexpr POOL_TYPE kPoolType = NonPagedPool;
+#else
+constexpr POOL_TYPE kPoolType = NonPagedPoolNx;
+#endif
 constexpr int kMaxUnits = 4;
 constexpr int kLinkNameUnits = 256;
 constexpr ULONG kMaximumTransferSize = 65535;
@@ -40,6 +46,11 @@ struct DeviceExtension {
   KSPIN_LOCK lock;     // guards pending_count and removing
   KEVENT remove_event; // signalled when pending_count reaches 0
   UCHAR removing;      // set by the remove request; from then on new requests are refused; guarded by lock
+  UCHAR gone;          // surprise-removed: creates and control requests are refused; guarded by lock
+  UCHAR aborting;      // surprise removal or remove began: no new transfer reaches the bus; guarded by lock
+  UCHAR held;          // between a granted query-stop and the next start or cancel-stop; guarded by lock
+  LONG active_requests;  // control requests past the held check; query-stop is refused while any are; guarded by lock
+  URB abort_urb;         // abort-pipe request block of the PnP paths, which must not depend on pool
 };
 
 inline DeviceExtension* extension_of(PDEVICE_OBJECT device) {
@@ -49,9 +60,20 @@ inline DeviceExtension* extension_of(PDEVICE_OBJECT device) {
 // Pending-request counter (pending.cpp).
 NTSTATUS acquire_pending(DeviceExtension* extension);
 void release_pending(DeviceExtension* extension);
+// Control requests across stop and surprise removal (pending.cpp).
+NTSTATUS begin_control_request(DeviceExtension* extension);
+void end_control_request(DeviceExtension* extension);
+NTSTATUS hold_control_requests(DeviceExtension* extension);
+void resume_control_requests(DeviceExtension* extension);
+void stop_transfers(DeviceExtension* extension, bool gone);
+bool transfers_stopped(DeviceExtension* extension);
 
 // Request blocks and the USB stack (usb_requests.cpp).
 NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb);
+// A transfer for a caller's request: cancelled with it (then `cancelled` is set), and ended when
+// removal stops transfers.
+NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller, bool* cancelled);
+void abort_pipes(DeviceExtension* extension);
 PURB allocate_urb(SIZE_T size);
 void free_pool(PVOID block);
 NTSTATUS get_descriptor(DeviceExtension* extension, UCHAR type, PVOID buffer, ULONG* length);
@@ -75,5 +97,6 @@ NTSTATUS NTAPI kvusb_create(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_close(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_pnp(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_power(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS NTAPI kvusb_system_control(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_device_control(PDEVICE_OBJECT device, PIRP irp);
 VOID NTAPI kvusb_unload(PDRIVER_OBJECT driver);

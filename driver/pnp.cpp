@@ -1,5 +1,6 @@
-// Plug and Play and power requests: start (with the unit's start-up), capabilities, stop, remove
-// after every request in progress has finished, and everything else passed down.
+// Plug and Play, power and instrumentation requests: start (with the unit's start-up), capabilities,
+// stop with control requests held, surprise removal, remove after every request in progress has
+// finished, and everything else passed down.
 #include "kvusb.h"
 
 using namespace kvusb;
@@ -18,6 +19,12 @@ NTSTATUS pass_down(DeviceExtension* extension, PIRP irp) {
   return IoCallDriver(extension->lower_device_object, irp);
 }
 
+// For the requests a function driver must answer before the bus sees them.
+NTSTATUS succeed_and_pass_down(DeviceExtension* extension, PIRP irp) {
+  irp->IoStatus.Status = STATUS_SUCCESS;
+  return pass_down(extension, irp);
+}
+
 NTSTATUS finish(PIRP irp, NTSTATUS status) {
   irp->IoStatus.Status = status;
   IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -27,7 +34,33 @@ NTSTATUS finish(PIRP irp, NTSTATUS status) {
 NTSTATUS start_device(DeviceExtension* extension, PIRP irp) {
   NTSTATUS status = pass_down_and_wait(extension, irp);
   if (NT_SUCCESS(status)) status = start_unit(extension);
+  if (NT_SUCCESS(status)) resume_control_requests(extension);  // a restart after a stop
   return finish(irp, status);
+}
+
+NTSTATUS query_stop(DeviceExtension* extension, PIRP irp) {
+  NTSTATUS status = hold_control_requests(extension);
+  if (!NT_SUCCESS(status)) return finish(irp, status);
+  return succeed_and_pass_down(extension, irp);
+}
+
+NTSTATUS cancel_stop(DeviceExtension* extension, PIRP irp) {
+  resume_control_requests(extension);
+  return succeed_and_pass_down(extension, irp);
+}
+
+// The unit is gone from the bus: refuse what comes, end what waits, and free the name at once so
+// the unit plugged in again gets it back.
+NTSTATUS surprise_removal(DeviceExtension* extension, PIRP irp) {
+  stop_transfers(extension, true);
+  abort_pipes(extension);
+  if (extension->link_present == 1) {
+    UNICODE_STRING link_name;
+    RtlInitUnicodeString(&link_name, extension->link_name);
+    IoDeleteSymbolicLink(&link_name);
+    extension->link_present = 0;
+  }
+  return succeed_and_pass_down(extension, irp);
 }
 
 NTSTATUS query_capabilities(DeviceExtension* extension, PIRP irp) {
@@ -38,10 +71,12 @@ NTSTATUS query_capabilities(DeviceExtension* extension, PIRP irp) {
   return finish(irp, status);
 }
 
+// Control requests are held from the query on; the unit is unconfigured while the stack below is
+// still started, then the request goes down (it belongs to the bus once passed).
 NTSTATUS stop_device(DeviceExtension* extension, PIRP irp) {
-  NTSTATUS status = pass_down(extension, irp);
+  hold_control_requests(extension);
   unconfigure(extension);
-  return status;
+  return succeed_and_pass_down(extension, irp);
 }
 
 // Waits until no request is inside the driver any more, then takes the unit apart.
@@ -50,6 +85,8 @@ NTSTATUS remove_device(PDEVICE_OBJECT device, DeviceExtension* extension, PIRP i
   KeAcquireSpinLock(&extension->lock, &irql);
   extension->removing = 1;
   KeReleaseSpinLock(&extension->lock, irql);
+  stop_transfers(extension, false);
+  abort_pipes(extension);      // a read the unit NAKs would keep the count up for ever
   release_pending(extension);  // this request's count
   release_pending(extension);  // the device's own count
   KeWaitForSingleObject(&extension->remove_event, Executive, KernelMode, FALSE, nullptr);
@@ -101,8 +138,21 @@ NTSTATUS NTAPI kvusb_pnp(PDEVICE_OBJECT device, PIRP irp) {
     case IRP_MN_QUERY_CAPABILITIES:
       status = query_capabilities(extension, irp);
       break;
+    case IRP_MN_QUERY_STOP_DEVICE:
+      status = query_stop(extension, irp);
+      break;
+    case IRP_MN_CANCEL_STOP_DEVICE:
+      status = cancel_stop(extension, irp);
+      break;
     case IRP_MN_STOP_DEVICE:
       status = stop_device(extension, irp);
+      break;
+    case IRP_MN_QUERY_REMOVE_DEVICE:
+    case IRP_MN_CANCEL_REMOVE_DEVICE:
+      status = succeed_and_pass_down(extension, irp);
+      break;
+    case IRP_MN_SURPRISE_REMOVAL:
+      status = surprise_removal(extension, irp);
       break;
     case IRP_MN_REMOVE_DEVICE:
       return remove_device(device, extension, irp);  // the counter is gone with the device
@@ -110,6 +160,15 @@ NTSTATUS NTAPI kvusb_pnp(PDEVICE_OBJECT device, PIRP irp) {
       status = pass_down(extension, irp);
       break;
   }
+  release_pending(extension);
+  return status;
+}
+
+// Instrumentation requests are not the driver's: they go down as they came.
+NTSTATUS NTAPI kvusb_system_control(PDEVICE_OBJECT device, PIRP irp) {
+  DeviceExtension* extension = extension_of(device);
+  if (!NT_SUCCESS(acquire_pending(extension))) return complete_request(irp, STATUS_DELETE_PENDING, 0);
+  NTSTATUS status = pass_down(extension, irp);
   release_pending(extension);
   return status;
 }

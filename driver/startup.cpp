@@ -8,7 +8,7 @@ namespace kvusb {
 namespace {
 
 PVOID allocate_zeroed(SIZE_T size) {
-  PVOID block = ExAllocatePoolWithTag(NonPagedPool, size, kPoolTag);
+  PVOID block = ExAllocatePoolWithTag(kPoolType, size, kPoolTag);
   if (block != nullptr) RtlZeroMemory(block, size);  // a short read then leaves zeros, not pool garbage
   return block;
 }
@@ -25,7 +25,7 @@ NTSTATUS select_first_interface(DeviceExtension* extension, PUSB_CONFIGURATION_D
   for (ULONG i = 0; i < selected->NumberOfPipes; ++i) selected->Pipes[i].MaximumTransferSize = kMaximumTransferSize;
   NTSTATUS status = submit_and_wait(extension, urb);
   if (NT_SUCCESS(status)) {
-    auto* copy = static_cast<PUSBD_INTERFACE_INFORMATION>(ExAllocatePoolWithTag(NonPagedPool, selected->Length, kPoolTag));
+    auto* copy = static_cast<PUSBD_INTERFACE_INFORMATION>(ExAllocatePoolWithTag(kPoolType, selected->Length, kPoolTag));
     if (copy == nullptr) {
       status = STATUS_NO_MEMORY;
     } else {
@@ -40,26 +40,65 @@ NTSTATUS select_first_interface(DeviceExtension* extension, PUSB_CONFIGURATION_D
   return status;
 }
 
+// A unit's answers are checked before anything is parsed: a descriptor that claims more than was
+// received, or lengths that disagree, would make the parser read past the buffer.
+bool valid_device_descriptor(const USB_DEVICE_DESCRIPTOR* descriptor, ULONG received) {
+  return received == sizeof(USB_DEVICE_DESCRIPTOR) && descriptor->bLength == sizeof(USB_DEVICE_DESCRIPTOR) &&
+         descriptor->bDescriptorType == USB_DEVICE_DESCRIPTOR_TYPE;
+}
+
+bool valid_configuration_head(const USB_CONFIGURATION_DESCRIPTOR* head, ULONG received) {
+  return received >= sizeof(USB_CONFIGURATION_DESCRIPTOR) && head->bLength == sizeof(USB_CONFIGURATION_DESCRIPTOR) &&
+         head->bDescriptorType == USB_CONFIGURATION_DESCRIPTOR_TYPE &&
+         head->wTotalLength >= sizeof(USB_CONFIGURATION_DESCRIPTOR);
+}
+
+// Every descriptor in the first `total` bytes has a length that fits; interfaces and endpoints are
+// at least their standard size; and the first interface's endpoints are all there.
+bool valid_configuration(const USB_CONFIGURATION_DESCRIPTOR* whole, ULONG total) {
+  const UCHAR* base = reinterpret_cast<const UCHAR*>(whole);
+  ULONG offset = 0;
+  LONG endpoints_wanted = -1;  // until the first interface is seen
+  while (offset < total) {
+    if (total - offset < 2) return false;
+    const UCHAR length = base[offset];
+    const UCHAR type = base[offset + 1];
+    if (length < 2 || length > total - offset) return false;
+    if (type == USB_INTERFACE_DESCRIPTOR_TYPE) {
+      if (length < sizeof(USB_INTERFACE_DESCRIPTOR)) return false;
+      if (endpoints_wanted > 0) return false;  // the first interface lacks endpoints
+      if (endpoints_wanted < 0) endpoints_wanted = reinterpret_cast<const USB_INTERFACE_DESCRIPTOR*>(base + offset)->bNumEndpoints;
+    } else if (type == USB_ENDPOINT_DESCRIPTOR_TYPE) {
+      if (length < sizeof(USB_ENDPOINT_DESCRIPTOR)) return false;
+      if (endpoints_wanted > 0) --endpoints_wanted;
+    }
+    offset += length;
+  }
+  return endpoints_wanted <= 0;
+}
+
 NTSTATUS configure(DeviceExtension* extension) {
   auto* head = static_cast<PUSB_CONFIGURATION_DESCRIPTOR>(allocate_zeroed(25));
   if (head == nullptr) return STATUS_NO_MEMORY;
   ULONG length = sizeof(USB_CONFIGURATION_DESCRIPTOR);
   NTSTATUS status = get_descriptor(extension, USB_CONFIGURATION_DESCRIPTOR_TYPE, head, &length);
+  if (NT_SUCCESS(status) && !valid_configuration_head(head, length)) status = STATUS_DEVICE_DATA_ERROR;
   if (!NT_SUCCESS(status)) {
     free_pool(head);
     return status;
   }
-  ULONG total = head->wTotalLength;
+  const ULONG total = head->wTotalLength;
+  free_pool(head);
   auto* whole = static_cast<PUSB_CONFIGURATION_DESCRIPTOR>(allocate_zeroed(total + 16));
-  if (whole == nullptr) {
-    free_pool(head);
-    return STATUS_NO_MEMORY;
-  }
+  if (whole == nullptr) return STATUS_NO_MEMORY;
   length = total + 16;
   status = get_descriptor(extension, USB_CONFIGURATION_DESCRIPTOR_TYPE, whole, &length);
+  // The second answer must be the whole descriptor the first one announced, and say the same length.
+  if (NT_SUCCESS(status) && (length < total || !valid_configuration_head(whole, length) ||
+                             whole->wTotalLength != total || !valid_configuration(whole, total)))
+    status = STATUS_DEVICE_DATA_ERROR;
   if (NT_SUCCESS(status)) status = select_first_interface(extension, whole);
   free_pool(whole);
-  free_pool(head);
   return status;
 }
 
@@ -104,6 +143,7 @@ NTSTATUS start_unit(DeviceExtension* extension) {
   if (descriptor == nullptr) return STATUS_NO_MEMORY;
   ULONG length = sizeof(USB_DEVICE_DESCRIPTOR);
   NTSTATUS status = get_descriptor(extension, USB_DEVICE_DESCRIPTOR_TYPE, descriptor, &length);
+  if (NT_SUCCESS(status) && !valid_device_descriptor(descriptor, length)) status = STATUS_DEVICE_DATA_ERROR;
   if (!NT_SUCCESS(status)) {
     free_pool(descriptor);
     return status;

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth x11-apps imagemagick poppler-utils xdotool
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev
+  osslsigncode openssl python3
 )
 
 missing=()

@@ -52,7 +52,7 @@ class DriverTest : public ::testing::Test {
     return bus_->plug(controller_);
   }
 
-  kvusb::DeviceExtension* extension(int port) { return kvusb::extension_of(bus_->top(port)); }
+  kvusb::DeviceExtension* extension(int port) { return kvusb::extension_of(bus_->function_device(port)); }
 
   emu::UserHandle* open(int unit) {
     emu::UserHandle* handle = nullptr;
@@ -62,12 +62,14 @@ class DriverTest : public ::testing::Test {
     return handle;
   }
 
+ public:  // also for helper threads outside the fixture
   static NTSTATUS control(emu::UserHandle* handle, ULONG code, std::vector<uint8_t> input, void* output,
                           ULONG output_length, ULONG* returned) {
     return emu::device_io_control(handle, code, input.empty() ? nullptr : input.data(),
                                   static_cast<ULONG>(input.size()), output, output_length, returned);
   }
 
+ protected:
   // Unplugs what is still on the bus and checks nothing of the driver's stays behind.
   void unplug_all_and_check_clean() {
     for (int port = 0; port < bus_->port_count(); ++port)

@@ -83,7 +83,7 @@ TEST_F(DriverTest, BareUnitIsLoadedReenumeratedConfiguredAndRemovedCleanly) {
   // Stop unconfigures with the 60/88-byte block (the bus checks the length); a new start configures again.
   bus_->clear_log();
   EXPECT_EQ(bus_->stop(port), STATUS_SUCCESS);
-  EXPECT_EQ(bus_->log(), (std::vector<std::string>{"pnp 4", "select none"}));
+  EXPECT_EQ(bus_->log(), (std::vector<std::string>{"pnp 5", "select none", "pnp 4"}));
   EXPECT_NE(ext->interface_information, nullptr) << "the copy stays after a stop";
   size_t pool_before = emu::outstanding_pool_blocks();
   EXPECT_EQ(bus_->start(port), STATUS_SUCCESS);
@@ -187,6 +187,67 @@ TEST_F(DriverTest, StartFailuresLeaveTheUnitUnconfigured) {
   int refused = plug_unit();
   EXPECT_EQ(bus_->start_status(refused), STATUS_NOT_SUPPORTED);
   EXPECT_EQ(count_prefix(bus_->log(), "descriptor"), 0);
+  unplug_all_and_check_clean();
+}
+
+// A unit whose configuration descriptor changes between the two reads: the answers in turn.
+class ChangingFunction : public FixedFunction {
+ public:
+  ChangingFunction(std::vector<uint8_t> device, std::vector<std::vector<uint8_t>> answers)
+      : FixedFunction(std::move(device), answers.front()), answers_(std::move(answers)) {}
+  bool descriptor(UCHAR type, UCHAR index, std::vector<uint8_t>* bytes) override {
+    if (type != USB_CONFIGURATION_DESCRIPTOR_TYPE) return FixedFunction::descriptor(type, index, bytes);
+    *bytes = answers_[std::min(next_++, answers_.size() - 1)];
+    return true;
+  }
+
+ private:
+  std::vector<std::vector<uint8_t>> answers_;
+  size_t next_ = 0;
+};
+
+std::vector<uint8_t> with_total(std::vector<uint8_t> configuration, uint16_t total, size_t size) {
+  configuration.resize(size, 0);
+  configuration[2] = static_cast<uint8_t>(total);
+  configuration[3] = static_cast<uint8_t>(total >> 8);
+  return configuration;
+}
+
+// Every length a unit reports is checked before anything is parsed; a lying unit is not started.
+TEST_F(DriverTest, LyingDescriptorsAreRefusedBeforeParsing) {
+  std::vector<uint8_t> short_endpoint = kOneBulkInterface;
+  short_endpoint[18] = 3;
+  std::vector<uint8_t> empty_interface = kOneBulkInterface;
+  empty_interface[9] = 0;
+  std::vector<uint8_t> missing_endpoint = kOneBulkInterface;
+  missing_endpoint[13] = 2;  // the interface claims two endpoints, one follows
+  std::vector<uint8_t> bad_device = kNamedDevice;
+  bad_device[0] = 12;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> device;
+    std::vector<std::vector<uint8_t>> answers;
+  };
+  const Case cases[] = {
+      {"9 bytes announced, then 65", kNamedDevice, {with_total(kOneBulkInterface, 9, 9), with_total(kOneBulkInterface, 65, 65)}},
+      {"total shrinks on the second read", kNamedDevice, {kOneBulkInterface, with_total(kOneBulkInterface, 18, 18)}},
+      {"fewer bytes than announced", kNamedDevice, {kOneBulkInterface, std::vector<uint8_t>(kOneBulkInterface.begin(), kOneBulkInterface.begin() + 20)}},
+      {"total below a configuration descriptor", kNamedDevice, {with_total(kOneBulkInterface, 4, 25)}},
+      {"endpoint descriptor too short", kNamedDevice, {short_endpoint}},
+      {"interface of length 0", kNamedDevice, {empty_interface}},
+      {"endpoint missing", kNamedDevice, {missing_endpoint}},
+      {"device descriptor length wrong", bad_device, {kOneBulkInterface}},
+  };
+  for (const Case& c : cases) {
+    int port = bus_->plug(std::make_shared<ChangingFunction>(c.device, c.answers));
+    EXPECT_EQ(bus_->start_status(port), STATUS_DEVICE_DATA_ERROR) << c.what;
+    EXPECT_EQ(extension(port)->interface_information, nullptr) << c.what;
+    EXPECT_EQ(count_prefix(bus_->log(), "select 1"), 0) << c.what;
+    bus_->unplug(port);
+  }
+  // The honest unit is configured.
+  int port = bus_->plug(std::make_shared<ChangingFunction>(kNamedDevice, std::vector<std::vector<uint8_t>>{kOneBulkInterface}));
+  EXPECT_EQ(bus_->start_status(port), STATUS_SUCCESS);
   unplug_all_and_check_clean();
 }
 

@@ -12,7 +12,9 @@ using namespace emu::detail;
 
 namespace {
 
-PIRP new_irp(CCHAR stack_size, bool owned_by_caller) {
+KSPIN_LOCK cancel_lock = 0;
+
+PIRP new_irp(CCHAR stack_size, IrpOwner owner) {
   size_t bytes = sizeof(IRP) + static_cast<size_t>(stack_size) * sizeof(IO_STACK_LOCATION);
   auto* irp = static_cast<PIRP>(std::calloc(1, bytes));
   irp->Type = 6;
@@ -22,27 +24,51 @@ PIRP new_irp(CCHAR stack_size, bool owned_by_caller) {
   irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(irp + 1) + stack_size;
   State& s = state();
   std::lock_guard lock(s.mutex);
-  s.irps[irp] = IrpInfo{owned_by_caller, false, 0, nullptr};
+  IrpInfo info;
+  info.owner = owner;
+  info.bytes = bytes;
+  s.irps[irp] = info;
   return irp;
 }
 
-// Runs after the last stack location completed: reports to the originator, frees threaded IRPs.
+// Runs after the last stack location completed: reports to the originator and ends the request.
+// A caller's request is poisoned at once, so a driver that still touches it is caught.
 void final_completion(PIRP irp) {
-  bool owned;
+  IrpOwner owner;
+  size_t bytes;
+  // Under the cancel lock, so that a concurrent IoCancelIrp sees the request either live or done.
+  KIRQL irql;
+  KeAcquireSpinLock(&cancel_lock, &irql);
   {
     State& s = state();
     std::lock_guard lock(s.mutex);
     IrpInfo& info = s.irps[irp];
     info.final_done = true;
-    owned = info.owned_by_caller;
+    info.pending_returned = irp->PendingReturned;
+    owner = info.owner;
+    bytes = info.bytes;
+    if (info.filter != nullptr) {
+      violation_locked(s, "the upper filter's completion routine never ran (a completion routine set on the "
+                          "wrong stack location?)");
+      info.filter = nullptr;
+    }
   }
+  if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_ACQUIRE) != nullptr) emu::report_violation("request completed with its cancel routine still set");
   PKEVENT event = irp->UserEvent;
   if (irp->UserIosb != nullptr) *irp->UserIosb = irp->IoStatus;
-  if (owned) {
-    if (event != nullptr) KeSetEvent(event, 0, FALSE);
-    return;
+  switch (owner) {
+    case IrpOwner::caller:
+      std::memset(static_cast<void*>(irp), kPoison, bytes);
+      break;
+    case IrpOwner::threaded:
+      emu::free_irp(irp);
+      break;
+    case IrpOwner::driver:
+      KeReleaseSpinLock(&cancel_lock, irql);
+      emu::report_violation("a request from IoAllocateIrp completed past its owner's completion routine");
+      return;
   }
-  emu::free_irp(irp);
+  KeReleaseSpinLock(&cancel_lock, irql);
   if (event != nullptr) KeSetEvent(event, 0, FALSE);
 }
 
@@ -51,10 +77,22 @@ bool invokes(UCHAR control, NTSTATUS status, BOOLEAN cancel) {
   return NT_SUCCESS(status) ? (control & SL_INVOKE_ON_SUCCESS) != 0 : (control & SL_INVOKE_ON_ERROR) != 0;
 }
 
+// False (with a violation) when the request was already completed to its originator or freed.
+bool live(PIRP irp, const char* routine) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.irps.find(irp);
+  if (it != s.irps.end() && !it->second.final_done) return true;
+  violation_locked(s, std::string(routine) + " on a request that is already completed or freed");
+  return false;
+}
+
 }  // namespace
 
 extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT device, PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "IoCallDriver");
   if (spin_locks_held > 0) emu::report_violation("IoCallDriver while holding a spin lock");
+  if (!live(irp, "IoCallDriver")) return STATUS_INVALID_PARAMETER;
   if (irp->CurrentLocation <= 1) {
     emu::report_violation("IoCallDriver without a free stack location");
     std::abort();  // the real system stops here too
@@ -74,15 +112,8 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT device, PIRP irp) {
 
 extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
   (void)boost;
-  {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    auto it = s.irps.find(irp);
-    if (it == s.irps.end() || it->second.final_done) {
-      violation_locked(s, "IoCompleteRequest on an IRP that is already completed or freed");
-      return;
-    }
-  }
+  require_irql(DISPATCH_LEVEL, "IoCompleteRequest");
+  if (!live(irp, "IoCompleteRequest")) return;
   if (irp->IoStatus.Status == STATUS_PENDING) emu::report_violation("completing an IRP with STATUS_PENDING");
   while (irp->CurrentLocation <= irp->StackCount) {
     PIO_STACK_LOCATION location = irp->Tail.Overlay.CurrentStackLocation;
@@ -96,7 +127,7 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
     irp->CurrentLocation++;
     irp->Tail.Overlay.CurrentStackLocation++;
     bool above = irp->CurrentLocation <= irp->StackCount;
-    if (routine != nullptr && invokes(control, irp->IoStatus.Status, irp->Cancel)) {
+    if (routine != nullptr && invokes(control, irp->IoStatus.Status, __atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE))) {
       PDEVICE_OBJECT owner = above ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
       if (routine(owner, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) return;
     } else if (irp->PendingReturned && above) {
@@ -106,13 +137,66 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
   final_completion(irp);
 }
 
+extern "C" PIRP NTAPI IoAllocateIrp(CCHAR stack_size, BOOLEAN charge_quota) {
+  (void)charge_quota;
+  require_irql(DISPATCH_LEVEL, "IoAllocateIrp");
+  if (counted_allocation_fails()) return nullptr;
+  return new_irp(stack_size, IrpOwner::driver);
+}
+
+extern "C" VOID NTAPI IoFreeIrp(PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "IoFreeIrp");
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.irps.find(irp);
+    if (it == s.irps.end() || it->second.owner != IrpOwner::driver) {
+      violation_locked(s, "IoFreeIrp of a request the driver did not allocate");
+      return;
+    }
+    if (irp->CurrentLocation != irp->StackCount + 1) violation_locked(s, "IoFreeIrp of a request still in a lower driver");
+  }
+  emu::free_irp(irp);
+}
+
+extern "C" VOID NTAPI IoAcquireCancelSpinLock(PKIRQL irql) { KeAcquireSpinLock(&cancel_lock, irql); }
+extern "C" VOID NTAPI IoReleaseCancelSpinLock(KIRQL irql) { KeReleaseSpinLock(&cancel_lock, irql); }
+
+extern "C" BOOLEAN NTAPI IoCancelIrp(PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "IoCancelIrp");
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.irps.find(irp);
+    if (it == s.irps.end()) violation_locked(s, "IoCancelIrp on a request that is freed");
+    if (it == s.irps.end() || it->second.final_done) {
+      IoReleaseCancelSpinLock(irql);  // completed meanwhile: nothing left to cancel
+      return FALSE;
+    }
+  }
+  __atomic_store_n(&irp->Cancel, TRUE, __ATOMIC_RELEASE);
+  PDRIVER_CANCEL routine = IoSetCancelRoutine(irp, nullptr);
+  if (routine == nullptr) {
+    IoReleaseCancelSpinLock(irql);
+    return FALSE;
+  }
+  irp->CancelIrql = irql;
+  int locks_before = spin_locks_held;
+  routine(irp->Tail.Overlay.CurrentStackLocation->DeviceObject, irp);  // releases the cancel lock
+  if (spin_locks_held != locks_before - 1) emu::report_violation("cancel routine did not release the cancel spin lock");
+  return TRUE;
+}
+
 extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT device, PVOID input,
                                                     ULONG input_length, PVOID output, ULONG output_length,
                                                     BOOLEAN internal, PKEVENT event, PIO_STATUS_BLOCK iosb) {
+  require_irql(PASSIVE_LEVEL, "IoBuildDeviceIoControlRequest");
   if (counted_allocation_fails()) return nullptr;
   if ((code & 3) != METHOD_NEITHER || input_length != 0 || output_length != 0)
     emu::report_violation("IoBuildDeviceIoControlRequest with buffers: only method-neither is emulated");
-  PIRP irp = new_irp(device->StackSize, false);
+  PIRP irp = new_irp(device->StackSize, IrpOwner::threaded);
   irp->UserEvent = event;
   irp->UserIosb = iosb;
   irp->UserBuffer = output;
@@ -146,13 +230,23 @@ extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
 
 namespace emu {
 
-PIRP allocate_irp(CCHAR stack_size) { return new_irp(stack_size, true); }
+PIRP allocate_irp(CCHAR stack_size) { return new_irp(stack_size, IrpOwner::caller); }
 
 void free_irp(PIRP irp) {
   State& s = state();
   {
     std::lock_guard lock(s.mutex);
-    s.irps.erase(irp);
+    auto it = s.irps.find(irp);
+    if (it != s.irps.end() && it->second.owner == IrpOwner::caller && it->second.final_done) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(irp);
+      for (size_t i = 0; i < it->second.bytes; ++i) {
+        if (bytes[i] != kPoison) {
+          violation_locked(s, "a request was written after it was completed");
+          break;
+        }
+      }
+    }
+    if (it != s.irps.end()) s.irps.erase(it);
   }
   std::free(irp);
 }
@@ -163,7 +257,7 @@ int start_next_power_calls(PIRP irp) {
   return s.irps[irp].start_next_power;
 }
 
-NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp) {
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result) {
   KEVENT done;
   IO_STATUS_BLOCK iosb{};
   KeInitializeEvent(&done, NotificationEvent, FALSE);
@@ -171,14 +265,23 @@ NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp) {
   irp->UserIosb = &iosb;
   NTSTATUS status = IofCallDriver(device, irp);
   bool completed;
+  bool pending_returned;
   {
     State& s = state();
     std::lock_guard lock(s.mutex);
     completed = s.irps[irp].final_done;
+    pending_returned = s.irps[irp].pending_returned;
   }
+  if (result != nullptr) *result = iosb;
   if (status == STATUS_PENDING) {
     KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
-    if (!irp->PendingReturned) report_violation("STATUS_PENDING returned without IoMarkIrpPending");
+    {
+      State& s = state();
+      std::lock_guard lock(s.mutex);
+      pending_returned = s.irps[irp].pending_returned;
+    }
+    if (!pending_returned) report_violation("STATUS_PENDING returned without IoMarkIrpPending");
+    if (result != nullptr) *result = iosb;
     return iosb.Status;
   }
   if (!completed) {

@@ -29,7 +29,9 @@ PMDL make_mdl(PVOID address, ULONG length) {
 using namespace emu::detail;
 
 extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE type, SIZE_T bytes, ULONG tag) {
-  if (type != NonPagedPool) emu::report_violation("pool allocation that is not non-paged");
+  require_irql(DISPATCH_LEVEL, "ExAllocatePoolWithTag");
+  // The emulation stands for the x64 build, where data belongs in no-execute pool.
+  if (type != NonPagedPoolNx) emu::report_violation("pool allocation that is not non-paged no-execute");
   if (counted_allocation_fails()) return nullptr;
   void* p = std::malloc(bytes ? bytes : 1);
   std::memset(p, 0xA5, bytes);  // fresh pool is never zero: reading it before writing shows
@@ -40,6 +42,7 @@ extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE type, SIZE_T bytes, ULONG
 }
 
 static void free_pool(PVOID p, const ULONG* tag) {
+  require_irql(DISPATCH_LEVEL, "ExFreePoolWithTag");
   State& s = state();
   std::lock_guard lock(s.mutex);
   auto it = s.pool.find(p);
@@ -74,16 +77,33 @@ extern "C" VOID NTAPI IoFreeMdl(PMDL mdl) {
   delete mdl;
 }
 
-extern "C" VOID NTAPI MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
+namespace emu::detail {
+
+// False where the real routine raises an exception: writing into read-only user memory.
+bool probe_and_lock(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
   State& s = state();
   std::lock_guard lock(s.mutex);
-  if (mode == UserMode && operation != IoReadAccess && overlaps_read_only(s, mdl->StartVa, mdl->ByteCount)) {
-    // The real routine raises an access violation here; a driver without exception handling crashes.
-    violation_locked(s, "MmProbeAndLockPages for writing on read-only user memory (unhandled exception)");
-    return;
-  }
+  if (mode == UserMode && operation != IoReadAccess && overlaps_read_only(s, mdl->StartVa, mdl->ByteCount))
+    return false;
   mdl->MdlFlags |= MDL_PAGES_LOCKED | MDL_MAPPED_TO_SYSTEM_VA;
   if (operation != IoReadAccess) mdl->MdlFlags |= MDL_WRITE_OPERATION;
+  return true;
+}
+
+}  // namespace emu::detail
+
+extern "C" VOID NTAPI MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
+  require_irql(APC_LEVEL, "MmProbeAndLockPages");
+  // The real routine raises (also when pages cannot be locked or a quota is exceeded, injected
+  // here); the driver has no exception handling, so a raise is a crash.
+  bool raises;
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    raises = s.fail_probes;
+  }
+  if (raises || !probe_and_lock(mdl, mode, operation))
+    emu::report_violation("MmProbeAndLockPages raised an exception in a driver that cannot handle it");
 }
 
 extern "C" VOID NTAPI MmUnlockPages(PMDL mdl) {
@@ -92,6 +112,7 @@ extern "C" VOID NTAPI MmUnlockPages(PMDL mdl) {
 }
 
 extern "C" HANDLE NTAPI MmSecureVirtualMemory(PVOID address, SIZE_T size, ULONG probe_mode) {
+  require_irql(APC_LEVEL, "MmSecureVirtualMemory");
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (probe_mode == PAGE_READWRITE && overlaps_read_only(s, address, size)) return nullptr;
@@ -134,6 +155,12 @@ size_t outstanding_secured_ranges() {
   State& s = detail::state();
   std::lock_guard lock(s.mutex);
   return s.secured.size();
+}
+
+void fail_probes(bool on) {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  s.fail_probes = on;
 }
 
 void protect_read_only(const void* address, size_t length) {

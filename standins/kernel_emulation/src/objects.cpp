@@ -50,7 +50,7 @@ void release_device_reference(PDEVICE_OBJECT device) {
   auto it = s.devices.find(device);
   if (it == s.devices.end()) return;
   device->ReferenceCount--;
-  if (it->second.deleted && device->ReferenceCount == 0) {
+  if (it->second.deleted && device->ReferenceCount == 0 && device->AttachedDevice == nullptr) {
     free_device_memory(device, it->second);
     s.devices.erase(it);
   }
@@ -73,7 +73,10 @@ extern "C" NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_
                                          ULONG type, ULONG characteristics, BOOLEAN exclusive,
                                          PDEVICE_OBJECT* result) {
   (void)exclusive;
+  require_irql(PASSIVE_LEVEL, "IoCreateDevice");
   *result = nullptr;
+  if (name != nullptr && name->Length > 0 && !(characteristics & FILE_DEVICE_SECURE_OPEN))
+    emu::report_violation("named device object without FILE_DEVICE_SECURE_OPEN: its namespace is open to anyone");
   if (counted_allocation_fails()) return STATUS_INSUFFICIENT_RESOURCES;
   State& s = state();
   std::lock_guard lock(s.mutex);
@@ -101,6 +104,7 @@ extern "C" NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_
 }
 
 extern "C" VOID NTAPI IoDeleteDevice(PDEVICE_OBJECT device) {
+  require_irql(PASSIVE_LEVEL, "IoDeleteDevice");
   State& s = state();
   std::lock_guard lock(s.mutex);
   auto it = s.devices.find(device);
@@ -118,7 +122,8 @@ extern "C" VOID NTAPI IoDeleteDevice(PDEVICE_OBJECT device) {
     }
   }
   info.deleted = true;
-  if (device->ReferenceCount == 0) {
+  // The memory stays while handles refer to it or a device above has not detached yet.
+  if (device->ReferenceCount == 0 && device->AttachedDevice == nullptr) {
     ::operator delete(info.extension, std::align_val_t(16));
     delete device;
     s.devices.erase(it);
@@ -126,6 +131,7 @@ extern "C" VOID NTAPI IoDeleteDevice(PDEVICE_OBJECT device) {
 }
 
 extern "C" NTSTATUS NTAPI IoCreateSymbolicLink(PUNICODE_STRING link, PUNICODE_STRING device_name) {
+  require_irql(PASSIVE_LEVEL, "IoCreateSymbolicLink");
   State& s = state();
   std::lock_guard lock(s.mutex);
   std::u16string name = to_string(link);
@@ -135,6 +141,7 @@ extern "C" NTSTATUS NTAPI IoCreateSymbolicLink(PUNICODE_STRING link, PUNICODE_ST
 }
 
 extern "C" NTSTATUS NTAPI IoDeleteSymbolicLink(PUNICODE_STRING link) {
+  require_irql(PASSIVE_LEVEL, "IoDeleteSymbolicLink");
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (s.links.erase(to_string(link)) == 0) return STATUS_OBJECT_NAME_NOT_FOUND;
@@ -142,6 +149,7 @@ extern "C" NTSTATUS NTAPI IoDeleteSymbolicLink(PUNICODE_STRING link) {
 }
 
 extern "C" PDEVICE_OBJECT NTAPI IoAttachDeviceToDeviceStack(PDEVICE_OBJECT source, PDEVICE_OBJECT target) {
+  require_irql(PASSIVE_LEVEL, "IoAttachDeviceToDeviceStack");
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (s.fail_next_attach) {
@@ -157,6 +165,7 @@ extern "C" PDEVICE_OBJECT NTAPI IoAttachDeviceToDeviceStack(PDEVICE_OBJECT sourc
 }
 
 extern "C" VOID NTAPI IoDetachDevice(PDEVICE_OBJECT target) {
+  require_irql(PASSIVE_LEVEL, "IoDetachDevice");
   State& s = state();
   std::lock_guard lock(s.mutex);
   PDEVICE_OBJECT upper = target->AttachedDevice;
@@ -166,6 +175,11 @@ extern "C" VOID NTAPI IoDetachDevice(PDEVICE_OBJECT target) {
   }
   target->AttachedDevice = nullptr;
   s.devices[upper].attached_to = nullptr;
+  auto it = s.devices.find(target);
+  if (it != s.devices.end() && it->second.deleted && target->ReferenceCount == 0) {
+    free_device_memory(target, it->second);
+    s.devices.erase(it);
+  }
 }
 
 namespace emu {

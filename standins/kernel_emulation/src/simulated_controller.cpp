@@ -14,11 +14,20 @@ USBD_STATUS LoopbackEndpoints::out(const uint8_t* data, size_t length) {
 
 USBD_STATUS LoopbackEndpoints::in(uint8_t* data, size_t capacity, size_t* transferred) {
   std::lock_guard lock(mutex_);
+  if (queue_.empty() && capacity > 0) {
+    *transferred = 0;
+    return kNak;  // nothing to send: the endpoint NAKs, as a real one does
+  }
   size_t n = std::min(capacity, queue_.size());
   std::copy_n(queue_.begin(), n, data);
   queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(n));
   *transferred = n;
   return USBD_STATUS_SUCCESS;
+}
+
+size_t LoopbackEndpoints::queued() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
 }
 
 namespace {

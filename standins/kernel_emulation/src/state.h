@@ -19,11 +19,19 @@ struct DeviceInfo {
   void* extension = nullptr;
 };
 
+enum class IrpOwner {
+  caller,    // an emulation caller (PnP manager, bus, user mode): poisoned at final completion, freed by the caller
+  threaded,  // built by IoBuildDeviceIoControlRequest: freed at final completion
+  driver,    // IoAllocateIrp: the driver must stop its completion and call IoFreeIrp
+};
+
 struct IrpInfo {
-  bool owned_by_caller = false;  // emulation caller frees it; otherwise freed at final completion
+  IrpOwner owner = IrpOwner::caller;
   bool final_done = false;       // every stack location has been completed
+  bool pending_returned = false; // the pending mark that reached the top
   int start_next_power = 0;      // PoStartNextPowerIrp calls seen for this IRP
-  PMDL system_mdl = nullptr;     // MDL the I/O manager built for direct I/O
+  size_t bytes = 0;              // size of the allocation, for poisoning
+  PDEVICE_OBJECT filter = nullptr;  // the upper filter passed it down and waits for its completion routine
 };
 
 struct PoolBlock {
@@ -43,6 +51,7 @@ struct State {
   std::set<HANDLE> secured;
   std::vector<std::pair<uintptr_t, uintptr_t>> read_only;  // [begin, end) ranges
   bool fail_next_attach = false;
+  bool fail_probes = false;
 };
 
 State& state();
@@ -53,6 +62,19 @@ bool counted_allocation_fails();
 void violation_locked(State& s, const std::string& what);
 bool overlaps_read_only(State& s, const void* address, size_t length);
 thread_local inline int spin_locks_held = 0;
+// Interrupt request level of the emulated processor this thread runs on.
+thread_local inline KIRQL current_irql = PASSIVE_LEVEL;
+// Records a violation when the thread runs above `highest` in a routine that allows no more.
+void require_irql(KIRQL highest, const char* routine);
+// Runs a scope at a raised level, as the bus does when it completes requests.
+struct RaisedIrql {
+  explicit RaisedIrql(KIRQL level) : previous(current_irql) { current_irql = level; }
+  ~RaisedIrql() { current_irql = previous; }
+  RaisedIrql(const RaisedIrql&) = delete;
+  RaisedIrql& operator=(const RaisedIrql&) = delete;
+  KIRQL previous;
+};
+constexpr unsigned char kPoison = 0xDD;  // fills a request its owner freed
 // Set while the emulation itself creates objects (bus PDOs) so they do not count as driver allocations.
 thread_local inline bool allocations_uncounted = false;
 

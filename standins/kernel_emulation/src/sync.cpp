@@ -1,5 +1,7 @@
 // Events, waits, spin locks and interlocked counters of the kernel emulation.
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <thread>
 
@@ -12,6 +14,12 @@ std::mutex event_mutex;
 std::condition_variable event_changed;
 int waiters = 0;  // threads blocked in KeWaitForSingleObject; guarded by event_mutex
 
+int wait_limit_seconds() {
+  const char* text = std::getenv("KVUSB_EMULATION_WAIT_LIMIT");
+  int seconds = text != nullptr ? std::atoi(text) : 0;
+  return seconds > 0 ? seconds : 60;
+}
+
 }  // namespace
 
 extern "C" VOID NTAPI KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state) {
@@ -23,6 +31,7 @@ extern "C" VOID NTAPI KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN
 extern "C" LONG NTAPI KeSetEvent(PRKEVENT event, LONG increment, BOOLEAN wait) {
   (void)increment;
   (void)wait;
+  emu::detail::require_irql(DISPATCH_LEVEL, "KeSetEvent");
   std::lock_guard lock(event_mutex);
   LONG previous = event->SignalState;
   event->SignalState = 1;
@@ -40,14 +49,35 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON reaso
   (void)reason;
   (void)mode;
   (void)alertable;
-  if (timeout != nullptr) emu::report_violation("KeWaitForSingleObject with a time-out: not emulated");
+  const bool polls = timeout != nullptr && timeout->QuadPart == 0;
+  emu::detail::require_irql(polls ? DISPATCH_LEVEL : APC_LEVEL, "KeWaitForSingleObject");
   if (emu::detail::spin_locks_held > 0) emu::report_violation("waiting while holding a spin lock");
+  if (timeout != nullptr && !polls && timeout->QuadPart > 0)
+    emu::report_violation("KeWaitForSingleObject with an absolute time: not emulated");
   auto* event = static_cast<PRKEVENT>(object);
   std::unique_lock lock(event_mutex);
-  ++waiters;
-  event_changed.notify_all();
-  event_changed.wait(lock, [event] { return event->SignalState != 0; });
-  --waiters;
+  auto signalled = [event] { return event->SignalState != 0; };
+  if (polls) {
+    if (!signalled()) return STATUS_TIMEOUT;
+  } else if (timeout != nullptr) {
+    // A relative time-out in 100 ns units.
+    ++waiters;
+    event_changed.notify_all();
+    bool got = event_changed.wait_for(lock, std::chrono::microseconds(-timeout->QuadPart / 10), signalled);
+    --waiters;
+    if (!got) return STATUS_TIMEOUT;
+  } else {
+    ++waiters;
+    event_changed.notify_all();
+    // No wait in a test lasts this long: a request that never completes or a count never released
+    // would hang the run, so it fails here with a message instead.
+    if (!event_changed.wait_for(lock, std::chrono::seconds(wait_limit_seconds()), signalled)) {
+      std::fprintf(stderr, "kernel emulation: a wait without time-out was not satisfied in %d s "
+                           "(a request never completed or a count never released)\n", wait_limit_seconds());
+      std::abort();
+    }
+    --waiters;
+  }
   if (event->Type == SynchronizationEvent) event->SignalState = 0;
   return STATUS_SUCCESS;
 }
@@ -55,17 +85,31 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON reaso
 extern "C" VOID NTAPI KeInitializeSpinLock(PKSPIN_LOCK lock) { __atomic_store_n(lock, 0, __ATOMIC_RELEASE); }
 
 extern "C" VOID NTAPI KeAcquireSpinLock(PKSPIN_LOCK lock, PKIRQL old_irql) {
+  emu::detail::require_irql(DISPATCH_LEVEL, "KeAcquireSpinLock");
   while (__atomic_exchange_n(lock, 1, __ATOMIC_ACQUIRE) != 0) std::this_thread::yield();
   ++emu::detail::spin_locks_held;
-  *old_irql = 0;
+  *old_irql = emu::detail::current_irql;
+  emu::detail::current_irql = DISPATCH_LEVEL;
 }
 
 extern "C" VOID NTAPI KeReleaseSpinLock(PKSPIN_LOCK lock, KIRQL new_irql) {
-  (void)new_irql;
   if (__atomic_load_n(lock, __ATOMIC_RELAXED) == 0) emu::report_violation("releasing a spin lock that is free");
   --emu::detail::spin_locks_held;
   __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
+  emu::detail::current_irql = new_irql;
 }
+
+extern "C" KIRQL NTAPI KeGetCurrentIrql(void) { return emu::detail::current_irql; }
+
+namespace emu::detail {
+
+void require_irql(KIRQL highest, const char* routine) {
+  if (current_irql > highest)
+    report_violation(std::string(routine) + " called at IRQL " + std::to_string(current_irql) + ", above " +
+                     std::to_string(highest));
+}
+
+}  // namespace emu::detail
 
 extern "C" LONG NTAPI InterlockedIncrement(LONG volatile* addend) {
   return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);

@@ -3,10 +3,15 @@
 #include "kernel_emulation/usb_bus.h"
 #include "usb_bus_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "state.h"
+
+namespace emu::detail {
+void attach_upper_filter(PDEVICE_OBJECT function_device);
+}
 
 namespace emu {
 
@@ -88,8 +93,12 @@ void UsbBus::enumerate(int index) {
   }
   port.add_status = function_driver_->DriverExtension->AddDevice(function_driver_, pdo);
   if (!NT_SUCCESS(port.add_status)) return;
-  if (pdo->AttachedDevice == nullptr) report_violation("add-device succeeded without attaching to the stack");
-  if (top(index)->Flags & DO_DEVICE_INITIALIZING) report_violation("add-device left DO_DEVICE_INITIALIZING set");
+  if (pdo->AttachedDevice == nullptr) {
+    report_violation("add-device succeeded without attaching to the stack");
+    return;
+  }
+  if (pdo->AttachedDevice->Flags & DO_DEVICE_INITIALIZING) report_violation("add-device left DO_DEVICE_INITIALIZING set");
+  detail::attach_upper_filter(pdo->AttachedDevice);
   port.start_status = send_pnp(index, IRP_MN_START_DEVICE, nullptr);
 }
 
@@ -128,8 +137,26 @@ NTSTATUS UsbBus::start(int port) {
   return status;
 }
 
-NTSTATUS UsbBus::stop(int port) { return send_pnp(port, IRP_MN_STOP_DEVICE, nullptr); }
+NTSTATUS UsbBus::stop(int port) {
+  NTSTATUS status = send_pnp(port, IRP_MN_QUERY_STOP_DEVICE, nullptr);
+  if (!NT_SUCCESS(status)) {
+    send_pnp(port, IRP_MN_CANCEL_STOP_DEVICE, nullptr);
+    return status;
+  }
+  return send_pnp(port, IRP_MN_STOP_DEVICE, nullptr);
+}
+
 NTSTATUS UsbBus::pnp(int port, UCHAR minor) { return send_pnp(port, minor, nullptr); }
+
+NTSTATUS UsbBus::system_control(int port) {
+  PDEVICE_OBJECT device = top(port);
+  PIRP irp = allocate_irp(device->StackSize);
+  irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+  IoGetNextIrpStackLocation(irp)->MajorFunction = IRP_MJ_SYSTEM_CONTROL;
+  NTSTATUS status = send_and_wait(device, irp);
+  free_irp(irp);
+  return status;
+}
 
 NTSTATUS UsbBus::query_capabilities(int port, USHORT version, DEVICE_CAPABILITIES* capabilities) {
   std::memset(capabilities, 0, sizeof(*capabilities));
@@ -139,24 +166,50 @@ NTSTATUS UsbBus::query_capabilities(int port, USHORT version, DEVICE_CAPABILITIE
 }
 
 NTSTATUS UsbBus::remove(int port) {
+  NTSTATUS status = send_pnp(port, IRP_MN_QUERY_REMOVE_DEVICE, nullptr);
+  if (!NT_SUCCESS(status)) {
+    send_pnp(port, IRP_MN_CANCEL_REMOVE_DEVICE, nullptr);
+    return status;
+  }
+  return finish_removal(port);
+}
+
+NTSTATUS UsbBus::finish_removal(int port) {
   NTSTATUS status = send_pnp(port, IRP_MN_REMOVE_DEVICE, nullptr);
   delete_pdo(port);
   return status;
 }
 
+NTSTATUS UsbBus::surprise_remove(int port) {
+  {
+    std::lock_guard lock(mutex_);
+    ports_[port]->gone = true;
+  }
+  return send_pnp(port, IRP_MN_SURPRISE_REMOVAL, nullptr);
+}
+
 NTSTATUS UsbBus::unplug(int port) {
-  send_pnp(port, IRP_MN_SURPRISE_REMOVAL, nullptr);
-  return remove(port);
+  surprise_remove(port);
+  return finish_removal(port);
 }
 
 void UsbBus::delete_pdo(int index) {
   Port& port = *ports_[index];
   if (port.pdo == nullptr) return;
   if (port.pdo->AttachedDevice != nullptr) report_violation("function driver still attached when its PDO goes");
+  release_parked(port, nullptr, USBD_STATUS_DEVICE_GONE);
+  bool abandoned;
+  {
+    std::lock_guard lock(mutex_);
+    abandoned = !ready_.empty();
+  }
+  if (abandoned) report_violation("the device was removed with transfers still pending at the bus");
+  complete_ready();
   IoDeleteDevice(port.pdo);
   std::lock_guard lock(mutex_);
   port.pdo = nullptr;
   port.configured = false;
+  port.gone = false;
   port.pipes.clear();
 }
 
@@ -188,6 +241,16 @@ bool UsbBus::present(int port) const {
 PDEVICE_OBJECT UsbBus::pdo(int port) const {
   std::lock_guard lock(mutex_);
   return ports_[port]->pdo;
+}
+
+PDEVICE_OBJECT UsbBus::function_device(int port) const {
+  PDEVICE_OBJECT device = pdo(port);
+  return device != nullptr ? device->AttachedDevice : nullptr;
+}
+
+size_t UsbBus::pending_in(int port) const {
+  std::lock_guard lock(mutex_);
+  return ports_[port]->parked.size();
 }
 
 PDEVICE_OBJECT UsbBus::top(int port) const {
@@ -258,7 +321,12 @@ bool UsbBus::take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb) {
 // ---- dispatch ----
 
 NTSTATUS NTAPI UsbBus::dispatch_other(PDEVICE_OBJECT device, PIRP irp) {
-  (void)device;
+  if (IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_SYSTEM_CONTROL) {
+    pdo_extension(device)->bus->note("system-control");
+    NTSTATUS status = irp->IoStatus.Status;  // no instrumentation here: the status travels back unchanged
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+  }
   irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
   IoCompleteRequest(irp, IO_NO_INCREMENT);
   return STATUS_INVALID_DEVICE_REQUEST;
@@ -292,7 +360,14 @@ NTSTATUS NTAPI UsbBus::dispatch_internal(PDEVICE_OBJECT device, PIRP irp) {
   }
   Port& port = *bus->ports_[pdo_extension(device)->port];
   NTSTATUS status = bus->process_urb(port, static_cast<PURB>(location->Parameters.Others.Argument1));
+  bus->complete_ready();
+  if (status == STATUS_PENDING) {
+    IoMarkIrpPending(irp);
+    bus->park(port, irp);
+    return STATUS_PENDING;
+  }
   irp->IoStatus.Status = status;
+  detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);  // a bus completes its requests from its DPCs
   IoCompleteRequest(irp, IO_NO_INCREMENT);
   return status;
 }
@@ -304,6 +379,22 @@ NTSTATUS NTAPI UsbBus::dispatch_pnp(PDEVICE_OBJECT device, PIRP irp) {
   std::snprintf(line, sizeof line, "pnp %d", location->MinorFunction);
   bus->note(line);
   NTSTATUS status = irp->IoStatus.Status;
+  switch (location->MinorFunction) {
+    case IRP_MN_QUERY_STOP_DEVICE:
+    case IRP_MN_CANCEL_STOP_DEVICE:
+    case IRP_MN_STOP_DEVICE:
+    case IRP_MN_QUERY_REMOVE_DEVICE:
+    case IRP_MN_CANCEL_REMOVE_DEVICE:
+    case IRP_MN_SURPRISE_REMOVAL:
+    case IRP_MN_REMOVE_DEVICE:
+      // A function driver that handles these sets success before passing them down.
+      if (status != STATUS_SUCCESS && irp->StackCount > 1)
+        report_violation("PnP request " + std::to_string(location->MinorFunction) +
+                         " passed down without STATUS_SUCCESS set");
+      break;
+    default:
+      break;
+  }
   switch (location->MinorFunction) {
     case IRP_MN_START_DEVICE: {
       std::lock_guard lock(bus->mutex_);
@@ -379,8 +470,62 @@ void UsbBus::worker_loop() {
           --held_;
         }
       }
-      irp->IoStatus.Status = process_urb(port, urb);
+      NTSTATUS status = process_urb(port, urb);
+      complete_ready();
+      if (status == STATUS_PENDING) {
+        park(port, irp);
+        continue;
+      }
+      irp->IoStatus.Status = status;
     }
+    detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+  }
+}
+
+// ---- bulk INs the endpoint NAKed ----
+
+void UsbBus::park(Port& port, PIRP irp) {
+  IoSetCancelRoutine(irp, &UsbBus::cancel_parked);
+  if (__atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE) && IoSetCancelRoutine(irp, nullptr) != nullptr) {
+    // Cancelled before it could be parked, and the cancel routine will not run: end it here.
+    URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) =
+        USBD_STATUS_CANCELED;
+    irp->IoStatus.Status = STATUS_CANCELLED;
+    detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  port.parked.push_back(irp);
+}
+
+VOID NTAPI UsbBus::cancel_parked(PDEVICE_OBJECT device, PIRP irp) {
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  UsbBus* bus = pdo_extension(device)->bus;
+  Port& port = *bus->ports_[pdo_extension(device)->port];
+  {
+    std::lock_guard lock(bus->mutex_);
+    auto it = std::find(port.parked.begin(), port.parked.end(), irp);
+    if (it == port.parked.end()) return;  // being ended by data or an abort on another thread
+    port.parked.erase(it);
+  }
+  bus->note("cancelled");
+  URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) = USBD_STATUS_CANCELED;
+  irp->IoStatus.Status = STATUS_CANCELLED;
+  detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+}
+
+void UsbBus::complete_ready() {
+  std::vector<PIRP> ready;
+  {
+    std::lock_guard lock(mutex_);
+    ready.swap(ready_);
+  }
+  detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
+  for (PIRP irp : ready) {
+    IoSetCancelRoutine(irp, nullptr);  // a cancel routine already running finds it gone from the list
     IoCompleteRequest(irp, IO_NO_INCREMENT);
   }
 }

@@ -23,6 +23,8 @@ struct UsbBus::Port {
   std::vector<std::unique_ptr<Pipe>> pipes;  // pipes of the selected configuration; handles point here
   int configuration_token = 0;               // its address is the configuration handle
   int interface_token = 0;                   // its address is the interface handle
+  bool gone = false;                         // surprise-removed: transfers fail as on an empty port
+  std::vector<PIRP> parked;                  // bulk INs the endpoint NAKed; guarded by the bus mutex
 };
 
 }  // namespace emu

@@ -81,7 +81,9 @@ NTSTATUS UsbBus::process_urb(Port& port, PURB urb) {
       check_length(urb, sizeof(struct _URB_PIPE_REQUEST), reset ? "reset pipe" : "abort pipe");
       Pipe* pipe = find_pipe(port, urb->UrbPipeRequest.PipeHandle);
       note(std::string(reset ? "reset-pipe " : "abort-pipe ") + (pipe ? std::to_string(pipe->endpoint) : "?"));
-      return pipe ? STATUS_SUCCESS : fail(urb, USBD_STATUS_INVALID_PIPE_HANDLE);
+      if (pipe == nullptr) return fail(urb, USBD_STATUS_INVALID_PIPE_HANDLE);
+      release_parked(port, pipe, USBD_STATUS_CANCELED);  // completed before this request itself
+      return STATUS_SUCCESS;
     }
     default:
       note(line);
@@ -191,6 +193,10 @@ NTSTATUS UsbBus::bulk_transfer(Port& port, PURB urb) {
                 transfer.TransferBufferLength);
   note(line);
   if (pipe == nullptr) return fail(urb, USBD_STATUS_INVALID_PIPE_HANDLE);
+  {
+    std::lock_guard lock(mutex_);
+    if (port.gone) return fail(urb, USBD_STATUS_DEVICE_GONE);
+  }
   bool in_endpoint = (pipe->endpoint & USB_ENDPOINT_DIRECTION_MASK) != 0;
   if (in_flag != in_endpoint) {
     report_violation("bulk transfer direction flag does not match the endpoint");
@@ -201,10 +207,16 @@ NTSTATUS UsbBus::bulk_transfer(Port& port, PURB urb) {
     if (!read_buffer(transfer.TransferBuffer, transfer.TransferBufferMDL, data.data(), data.size()))
       return fail(urb, USBD_STATUS_INVALID_PARAMETER);
     USBD_STATUS status = port.function->bulk_out(pipe->endpoint, data.data(), data.size());
-    return USBD_SUCCESS(status) ? STATUS_SUCCESS : fail(urb, status);
+    if (!USBD_SUCCESS(status)) return fail(urb, status);
+    serve_parked(port);  // what was written may be what a pending read waits for
+    return STATUS_SUCCESS;
   }
   size_t got = 0;
   USBD_STATUS status = port.function->bulk_in(pipe->endpoint, data.data(), data.size(), &got);
+  if (status == kNak) {
+    note("nak");
+    return STATUS_PENDING;  // the caller parks the request
+  }
   if (!USBD_SUCCESS(status)) return fail(urb, status);
   if (!write_buffer(transfer.TransferBuffer, transfer.TransferBufferMDL, data.data(), got))
     return fail(urb, USBD_STATUS_INVALID_PARAMETER);
@@ -212,6 +224,52 @@ NTSTATUS UsbBus::bulk_transfer(Port& port, PURB urb) {
   if (got < data.size() && !(transfer.TransferFlags & USBD_SHORT_TRANSFER_OK))
     return fail(urb, USBD_STATUS_BUFFER_OVERRUN);
   return STATUS_SUCCESS;
+}
+
+// Offers the NAKed reads of a port to their endpoints again; those that get data are completed
+// by complete_ready, outside the locks.
+void UsbBus::serve_parked(Port& port) {
+  std::lock_guard lock(mutex_);
+  for (auto it = port.parked.begin(); it != port.parked.end();) {
+    PIRP irp = *it;
+    auto* urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
+    auto& transfer = urb->UrbBulkOrInterruptTransfer;
+    auto* pipe = static_cast<Pipe*>(transfer.PipeHandle);
+    std::vector<uint8_t> data(transfer.TransferBufferLength);
+    size_t got = 0;
+    USBD_STATUS status = port.function->bulk_in(pipe->endpoint, data.data(), data.size(), &got);
+    if (status == kNak) {
+      ++it;
+      continue;
+    }
+    NTSTATUS call = STATUS_SUCCESS;
+    if (!USBD_SUCCESS(status) || !write_buffer(transfer.TransferBuffer, transfer.TransferBufferMDL, data.data(), got)) {
+      call = fail(urb, USBD_SUCCESS(status) ? USBD_STATUS_INVALID_PARAMETER : status);
+    } else {
+      transfer.TransferBufferLength = static_cast<ULONG>(got);
+    }
+    irp->IoStatus.Status = call;
+    ready_.push_back(irp);
+    it = port.parked.erase(it);
+  }
+}
+
+// Ends the NAKed reads of one pipe (or of every pipe) with a status: an abort, a reset, removal.
+void UsbBus::release_parked(Port& port, PVOID pipe, USBD_STATUS status) {
+  std::lock_guard lock(mutex_);
+  for (auto it = port.parked.begin(); it != port.parked.end();) {
+    PIRP irp = *it;
+    auto* urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
+    if (pipe != nullptr && urb->UrbBulkOrInterruptTransfer.PipeHandle != pipe) {
+      ++it;
+      continue;
+    }
+    urb->UrbHeader.Status = status;
+    urb->UrbBulkOrInterruptTransfer.TransferBufferLength = 0;
+    irp->IoStatus.Status = STATUS_CANCELLED;
+    ready_.push_back(irp);
+    it = port.parked.erase(it);
+  }
 }
 
 }  // namespace emu

@@ -7,6 +7,7 @@
 extern "C" PUSB_INTERFACE_DESCRIPTOR NTAPI USBD_ParseConfigurationDescriptorEx(
     PUSB_CONFIGURATION_DESCRIPTOR configuration, PVOID start, LONG number, LONG setting, LONG interface_class,
     LONG subclass, LONG protocol) {
+  emu::detail::require_irql(APC_LEVEL, "USBD_ParseConfigurationDescriptorEx");
   auto* base = reinterpret_cast<PUCHAR>(configuration);
   PUCHAR end = base + configuration->wTotalLength;
   auto matches = [](LONG wanted, UCHAR value) { return wanted == -1 || wanted == value; };
@@ -27,11 +28,12 @@ extern "C" PUSB_INTERFACE_DESCRIPTOR NTAPI USBD_ParseConfigurationDescriptorEx(
 
 extern "C" PURB NTAPI USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR configuration,
                                                         PUSBD_INTERFACE_LIST_ENTRY list) {
+  emu::detail::require_irql(APC_LEVEL, "USBD_CreateConfigurationRequestEx");
   size_t size = sizeof(struct _URB_SELECT_CONFIGURATION) - sizeof(USBD_INTERFACE_INFORMATION);
   for (auto* entry = list; entry->InterfaceDescriptor != nullptr; ++entry)
     size += GET_USBD_INTERFACE_SIZE(entry->InterfaceDescriptor->bNumEndpoints);
   const ULONG usbd_tag = 'U' | ('S' << 8) | ('B' << 16) | ('D' << 24);
-  auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, size, usbd_tag));
+  auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPoolNx, size, usbd_tag));
   if (urb == nullptr) return nullptr;
   std::memset(urb, 0, size);
   urb->UrbHeader.Function = URB_FUNCTION_SELECT_CONFIGURATION;

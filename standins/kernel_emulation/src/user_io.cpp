@@ -2,6 +2,8 @@
 // buffered, in-direct, out-direct and neither buffers, and closing.
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 #include "state.h"
 
@@ -12,6 +14,7 @@ struct _FILE_OBJECT {
 namespace emu::detail {
 PMDL make_mdl(PVOID address, ULONG length);
 void release_device_reference(PDEVICE_OBJECT device);
+bool probe_and_lock(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation);
 }  // namespace emu::detail
 
 using namespace emu::detail;
@@ -19,7 +22,9 @@ using namespace emu::detail;
 namespace emu {
 
 struct UserHandle {
-  _FILE_OBJECT file;
+  _FILE_OBJECT file;  // names the device opened; each request goes to the top of its stack then
+  std::mutex mutex;   // guards in_flight
+  std::set<PIRP> in_flight;  // requests sent and not yet returned, for cancel_io
 };
 
 namespace {
@@ -35,7 +40,18 @@ PDEVICE_OBJECT top_of_stack(PDEVICE_OBJECT device) {
   return device;
 }
 
-NTSTATUS send_simple(PDEVICE_OBJECT device, PFILE_OBJECT file, UCHAR major) {
+// The top of the stack above the opened device, referenced for the time of one request as the
+// I/O manager does, so that a filter leaving the stack meanwhile stays valid until it returns.
+PDEVICE_OBJECT referenced_top(PDEVICE_OBJECT named) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  PDEVICE_OBJECT device = top_of_stack(named);
+  device->ReferenceCount++;
+  return device;
+}
+
+NTSTATUS send_simple(PDEVICE_OBJECT named, PFILE_OBJECT file, UCHAR major) {
+  PDEVICE_OBJECT device = referenced_top(named);
   PIRP irp = allocate_irp(device->StackSize);
   irp->RequestorMode = UserMode;
   PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
@@ -43,6 +59,7 @@ NTSTATUS send_simple(PDEVICE_OBJECT device, PFILE_OBJECT file, UCHAR major) {
   next->FileObject = file;
   NTSTATUS status = send_and_wait(device, irp);
   free_irp(irp);
+  release_device_reference(device);
   return status;
 }
 
@@ -54,14 +71,21 @@ NTSTATUS open_device(const std::u16string& name, UserHandle** handle) {
   {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    auto link = s.links.find(kernel_name(name));
-    if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
-    auto target = s.device_names.find(link->second);
+    // A device name opens the device directly (as "\\.\GLOBALROOT\Device\..." does); any other
+    // name goes through its symbolic link.
+    std::u16string device_name = kernel_name(name);
+    if (device_name.rfind(u"\\Device\\", 0) != 0) {
+      auto link = s.links.find(device_name);
+      if (link == s.links.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+      device_name = link->second;
+    }
+    auto target = s.device_names.find(device_name);
     if (target == s.device_names.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
-    device = top_of_stack(target->second);
+    device = target->second;
     device->ReferenceCount++;
   }
-  auto* h = new UserHandle{{device}};
+  auto* h = new UserHandle;
+  h->file.DeviceObject = device;
   NTSTATUS status = send_simple(device, &h->file, IRP_MJ_CREATE);
   if (!NT_SUCCESS(status)) {
     release_device_reference(device);
@@ -82,10 +106,20 @@ NTSTATUS close_device(UserHandle* handle) {
 
 PDEVICE_OBJECT device_of(UserHandle* handle) { return handle->file.DeviceObject; }
 
+void cancel_io(UserHandle* handle) {
+  std::lock_guard lock(handle->mutex);
+  for (PIRP irp : handle->in_flight) IoCancelIrp(irp);
+}
+
+size_t requests_in_flight(UserHandle* handle) {
+  std::lock_guard lock(handle->mutex);
+  return handle->in_flight.size();
+}
+
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
                            ULONG output_length, ULONG* returned) {
   *returned = 0;
-  PDEVICE_OBJECT device = handle->file.DeviceObject;
+  PDEVICE_OBJECT device = referenced_top(handle->file.DeviceObject);
   ULONG method = code & 3;
   // The system buffer is exactly as long as the method needs, so overruns show under the sanitizer.
   ULONG system_length = method == METHOD_BUFFERED ? std::max(input_length, output_length) : input_length;
@@ -107,9 +141,16 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
     if (method == METHOD_OUT_DIRECT && read_only) {
       IoFreeMdl(mdl);
       std::free(system_buffer);
+      release_device_reference(device);
       return STATUS_ACCESS_VIOLATION;
     }
-    MmProbeAndLockPages(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess);
+    // The I/O manager catches what the probe raises and fails the call before any driver sees it.
+    if (!probe_and_lock(mdl, UserMode, method == METHOD_OUT_DIRECT ? IoWriteAccess : IoReadAccess)) {
+      IoFreeMdl(mdl);
+      std::free(system_buffer);
+      release_device_reference(device);
+      return STATUS_ACCESS_VIOLATION;
+    }
   }
   PIRP irp = allocate_irp(device->StackSize);
   irp->RequestorMode = UserMode;
@@ -123,8 +164,17 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
   next->Parameters.DeviceIoControl.InputBufferLength = input_length;
   next->Parameters.DeviceIoControl.OutputBufferLength = output_length;
   next->Parameters.DeviceIoControl.Type3InputBuffer = const_cast<void*>(input);
-  NTSTATUS status = send_and_wait(device, irp);
-  ULONG_PTR information = irp->IoStatus.Information;
+  {
+    std::lock_guard lock(handle->mutex);
+    handle->in_flight.insert(irp);
+  }
+  IO_STATUS_BLOCK iosb{};
+  NTSTATUS status = send_and_wait(device, irp, &iosb);
+  {
+    std::lock_guard lock(handle->mutex);
+    handle->in_flight.erase(irp);
+  }
+  ULONG_PTR information = iosb.Information;
   if (method == METHOD_BUFFERED && !NT_ERROR(status) && information > 0) {
     if (information > output_length) report_violation("driver reported more bytes than the output buffer holds");
     std::memcpy(output, system_buffer, std::min<ULONG_PTR>(information, output_length));
@@ -136,6 +186,7 @@ NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, UL
     IoFreeMdl(mdl);
   }
   std::free(system_buffer);
+  release_device_reference(device);
   return status;
 }
 

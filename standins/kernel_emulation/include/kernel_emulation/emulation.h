@@ -28,6 +28,10 @@ size_t outstanding_mdls();
 size_t outstanding_secured_ranges();
 void fail_next_attach();
 
+// While on, MmProbeAndLockPages called by a driver raises, as the real one does when pages cannot
+// be locked or a quota is exceeded; the driver has no handler, so that is a violation.
+void fail_probes(bool on);
+
 // Page protections of the emulated user process.
 void protect_read_only(const void* address, size_t length);
 
@@ -50,20 +54,27 @@ void unload_driver(PDRIVER_OBJECT driver);
 PIRP allocate_irp(CCHAR stack_size);
 void free_irp(PIRP irp);
 // Sends an IRP to a device, waits when it pends, and checks the completion rules on the way.
-NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp);
+// The request's final status block goes to `result` when given: the request itself is poisoned
+// as soon as it completes, so that a driver touching it afterwards is caught.
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result = nullptr);
 int start_next_power_calls(PIRP irp);
 
 // MDL access as a bus driver does it: reads need locked pages, writes need pages locked for writing.
 bool read_mdl(PMDL mdl, void* destination, size_t length);
 bool write_mdl(PMDL mdl, const void* source, size_t length);
 
-// User-mode I/O: open by "\\.\NAME" or "\DosDevices\NAME", device control with the method's buffer
-// handling, close. Handles keep the device object's memory until closed, as file objects do.
+// User-mode I/O: open by "\\.\NAME", "\DosDevices\NAME" or a device name "\Device\NAME",
+// device control with the method's buffer handling, close. Handles keep the device object's memory
+// until closed, as file objects do.
 struct UserHandle;
 NTSTATUS open_device(const std::u16string& name, UserHandle** handle);
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
                            ULONG output_length, ULONG* returned);
 NTSTATUS close_device(UserHandle* handle);
+// Cancels every request of the handle still in progress, as the I/O manager does for CancelIo or
+// when the calling thread ends.
+void cancel_io(UserHandle* handle);
+size_t requests_in_flight(UserHandle* handle);
 PDEVICE_OBJECT device_of(UserHandle* handle);
 
 }  // namespace emu

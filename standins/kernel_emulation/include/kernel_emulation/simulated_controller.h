@@ -19,14 +19,15 @@ class BulkEndpoints {
   virtual USBD_STATUS in(uint8_t* data, size_t capacity, size_t* transferred) = 0;
 };
 
-// Echoes what was written, in order; an in transfer returns what is queued (possibly nothing).
+// Echoes what was written, in order; an in transfer returns what is queued, and NAKs while nothing is.
 class LoopbackEndpoints : public BulkEndpoints {
  public:
   USBD_STATUS out(const uint8_t* data, size_t length) override;
   USBD_STATUS in(uint8_t* data, size_t capacity, size_t* transferred) override;
+  size_t queued() const;
 
  private:
-  std::mutex mutex_;  // guards queue_
+  mutable std::mutex mutex_;  // guards queue_
   std::deque<uint8_t> queue_;
 };
 

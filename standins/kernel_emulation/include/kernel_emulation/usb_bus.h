@@ -15,6 +15,10 @@
 
 namespace emu {
 
+// What an endpoint answers a bulk IN with when it has nothing to send: it NAKs, and the bus keeps
+// the request pending until data arrive, the pipe is aborted or reset, or the request is cancelled.
+constexpr USBD_STATUS kNak = 0x40000001;
+
 // What a device answers on the bus; the bus turns request blocks into these calls.
 class UsbFunction {
  public:
@@ -35,13 +39,19 @@ class UsbBus {
   UsbBus(const UsbBus&) = delete;
   UsbBus& operator=(const UsbBus&) = delete;
 
-  // Enumerates a device: PDO, the driver's add-device, start; then serves re-enumerations.
+  // Enumerates a device: PDO, the driver's add-device, an upper filter, start; then serves
+  // re-enumerations.
   int plug(std::shared_ptr<UsbFunction> function);
   NTSTATUS start(int port);
-  NTSTATUS stop(int port);
-  NTSTATUS remove(int port);   // remove request, then the PDO goes
+  NTSTATUS stop(int port);     // query-stop, then stop; a refused query is cancelled
+  NTSTATUS remove(int port);   // query-remove, then remove and the PDO goes; a refused query is cancelled
   NTSTATUS unplug(int port);   // surprise removal, remove request, then the PDO goes
+  // The device leaves the bus: surprise removal only. The remove request follows with finish_removal,
+  // which Plug and Play sends once the last handle is closed.
+  NTSTATUS surprise_remove(int port);
+  NTSTATUS finish_removal(int port);
   NTSTATUS pnp(int port, UCHAR minor);
+  NTSTATUS system_control(int port);
   NTSTATUS query_capabilities(int port, USHORT version, DEVICE_CAPABILITIES* capabilities);
   // Sends a power request; reports how often PoStartNextPowerIrp was called for it.
   NTSTATUS power(int port, UCHAR minor, int* start_next_calls);
@@ -51,6 +61,8 @@ class UsbBus {
   bool present(int port) const;
   PDEVICE_OBJECT pdo(int port) const;
   PDEVICE_OBJECT top(int port) const;
+  PDEVICE_OBJECT function_device(int port) const;  // the function driver's device, below the filter
+  size_t pending_in(int port) const;                // bulk INs the bus holds pending (NAKed)
   NTSTATUS add_status(int port) const;
   NTSTATUS start_status(int port) const;
   int enumerations(int port) const;
@@ -86,6 +98,11 @@ class UsbBus {
   NTSTATUS descriptor_request(Port& port, PURB urb);
   NTSTATUS vendor_request(Port& port, PURB urb);
   NTSTATUS bulk_transfer(Port& port, PURB urb);
+  void park(Port& port, PIRP irp);
+  void serve_parked(Port& port);
+  void release_parked(Port& port, PVOID pipe, USBD_STATUS status);
+  void complete_ready();
+  static VOID NTAPI cancel_parked(PDEVICE_OBJECT device, PIRP irp);
   Pipe* find_pipe(Port& port, USBD_PIPE_HANDLE handle);
   bool take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb);
   void complete_later(PIRP irp);
@@ -99,6 +116,7 @@ class UsbBus {
   std::condition_variable changed_;
   std::vector<std::unique_ptr<Port>> ports_;
   std::deque<PIRP> queue_;
+  std::vector<PIRP> ready_;  // parked requests ended by data, an abort or a reset; completed outside the locks
   std::vector<std::string> log_;
   std::vector<int> reenumerate_;
   struct Refusal {

@@ -45,6 +45,7 @@ typedef KSPIN_LOCK* PKSPIN_LOCK;
 #define NT_ERROR(s) ((((ULONG)(s)) >> 30) == 3)
 
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+#define STATUS_TIMEOUT ((NTSTATUS)0x00000102L)
 #define STATUS_PENDING ((NTSTATUS)0x00000103L)
 #define STATUS_UNSUCCESSFUL ((NTSTATUS)0xC0000001L)
 #define STATUS_ACCESS_VIOLATION ((NTSTATUS)0xC0000005L)
@@ -57,7 +58,11 @@ typedef KSPIN_LOCK* PKSPIN_LOCK;
 #define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
 #define STATUS_DELETE_PENDING ((NTSTATUS)0xC0000056L)
 #define STATUS_INSUFFICIENT_RESOURCES ((NTSTATUS)0xC000009AL)
+#define STATUS_DEVICE_DATA_ERROR ((NTSTATUS)0xC000009CL)
+#define STATUS_DEVICE_NOT_READY ((NTSTATUS)0xC00000A3L)
+#define STATUS_DEVICE_BUSY ((NTSTATUS)0x80000011L)
 #define STATUS_NOT_SUPPORTED ((NTSTATUS)0xC00000BBL)
+#define STATUS_CANCELLED ((NTSTATUS)0xC0000120L)
 
 typedef struct _UNICODE_STRING {
   USHORT Length;         // bytes, without the terminating NUL
@@ -76,7 +81,9 @@ typedef struct _LIST_ENTRY {
 #define IRP_MJ_CLOSE 0x02
 #define IRP_MJ_DEVICE_CONTROL 0x0e
 #define IRP_MJ_INTERNAL_DEVICE_CONTROL 0x0f
+#define IRP_MJ_CLEANUP 0x12
 #define IRP_MJ_POWER 0x16
+#define IRP_MJ_SYSTEM_CONTROL 0x17
 #define IRP_MJ_PNP 0x1b
 #define IRP_MJ_MAXIMUM_FUNCTION 0x1b
 
@@ -100,6 +107,7 @@ typedef struct _LIST_ENTRY {
 #define DO_POWER_PAGABLE 0x00002000
 
 #define FILE_DEVICE_UNKNOWN 0x00000022
+#define FILE_DEVICE_SECURE_OPEN 0x00000100
 #define FILE_DEVICE_USB FILE_DEVICE_UNKNOWN
 #define METHOD_BUFFERED 0
 #define METHOD_IN_DIRECT 1
@@ -115,10 +123,13 @@ typedef struct _LIST_ENTRY {
 #define SL_INVOKE_ON_ERROR 0x80
 
 #define IO_NO_INCREMENT 0
+#define PASSIVE_LEVEL 0
+#define APC_LEVEL 1
+#define DISPATCH_LEVEL 2
 #define KernelMode 0
 #define UserMode 1
 
-typedef enum _POOL_TYPE { NonPagedPool = 0, PagedPool = 1 } POOL_TYPE;
+typedef enum _POOL_TYPE { NonPagedPool = 0, PagedPool = 1, NonPagedPoolNx = 512 } POOL_TYPE;
 typedef enum _EVENT_TYPE { NotificationEvent = 0, SynchronizationEvent = 1 } EVENT_TYPE;
 typedef enum _KWAIT_REASON { Executive = 0 } KWAIT_REASON;
 typedef enum _LOCK_OPERATION { IoReadAccess = 0, IoWriteAccess = 1, IoModifyAccess = 2 } LOCK_OPERATION;
@@ -217,6 +228,8 @@ typedef VOID NTAPI DRIVER_UNLOAD(struct _DRIVER_OBJECT* DriverObject);
 typedef DRIVER_UNLOAD* PDRIVER_UNLOAD;
 typedef NTSTATUS NTAPI DRIVER_INITIALIZE(struct _DRIVER_OBJECT* DriverObject, PUNICODE_STRING RegistryPath);
 typedef DRIVER_INITIALIZE* PDRIVER_INITIALIZE;
+typedef VOID NTAPI DRIVER_CANCEL(struct _DEVICE_OBJECT* DeviceObject, struct _IRP* Irp);
+typedef DRIVER_CANCEL* PDRIVER_CANCEL;
 typedef NTSTATUS NTAPI IO_COMPLETION_ROUTINE(struct _DEVICE_OBJECT* DeviceObject, struct _IRP* Irp, PVOID Context);
 typedef IO_COMPLETION_ROUTINE* PIO_COMPLETION_ROUTINE;
 
@@ -313,9 +326,11 @@ typedef struct _IRP {
   KIRQL CancelIrql;
   PIO_STATUS_BLOCK UserIosb;
   PKEVENT UserEvent;
+  PDRIVER_CANCEL CancelRoutine;  // exchanged atomically by IoSetCancelRoutine and IoCancelIrp
   PVOID UserBuffer;
   struct {
     struct {
+      PVOID DriverContext[4];  // the current owner's to use while it holds the request
       PIO_STACK_LOCATION CurrentStackLocation;
     } Overlay;
   } Tail;
@@ -348,6 +363,10 @@ inline VOID IoSetCompletionRoutine(PIRP Irp, PIO_COMPLETION_ROUTINE CompletionRo
   if (InvokeOnCancel) next->Control |= SL_INVOKE_ON_CANCEL;
 }
 
+inline PDRIVER_CANCEL IoSetCancelRoutine(PIRP Irp, PDRIVER_CANCEL CancelRoutine) {
+  return __atomic_exchange_n(&Irp->CancelRoutine, CancelRoutine, __ATOMIC_SEQ_CST);
+}
+
 #define RtlCopyMemory(d, s, n) std::memcpy((d), (s), (n))
 #define RtlZeroMemory(d, n) std::memset((d), 0, (n))
 
@@ -369,6 +388,11 @@ PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE_OBJECT Dev
                                          PIO_STATUS_BLOCK IoStatusBlock);
 NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 VOID NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
+PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota);
+VOID NTAPI IoFreeIrp(PIRP Irp);
+BOOLEAN NTAPI IoCancelIrp(PIRP Irp);
+VOID NTAPI IoAcquireCancelSpinLock(PKIRQL Irql);
+VOID NTAPI IoReleaseCancelSpinLock(KIRQL Irql);
 PMDL NTAPI IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN SecondaryBuffer, BOOLEAN ChargeQuota, PIRP Irp);
 VOID NTAPI IoFreeMdl(PMDL Mdl);
 VOID NTAPI MmProbeAndLockPages(PMDL MemoryDescriptorList, KPROCESSOR_MODE AccessMode, LOCK_OPERATION Operation);
@@ -384,6 +408,7 @@ NTSTATUS NTAPI KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitReason, KPRO
 VOID NTAPI KeInitializeSpinLock(PKSPIN_LOCK SpinLock);
 VOID NTAPI KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql);
 VOID NTAPI KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql);
+KIRQL NTAPI KeGetCurrentIrql(void);
 LONG NTAPI InterlockedIncrement(LONG volatile* Addend);
 LONG NTAPI InterlockedDecrement(LONG volatile* Addend);
 LONG NTAPI InterlockedExchange(LONG volatile* Target, LONG Value);
