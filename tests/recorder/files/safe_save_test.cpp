@@ -132,7 +132,9 @@ TEST_F(SafeSaveTest, SymbolicLinkIsFollowedItsTargetReplacedWithModeAndOwnerKept
 
 TEST_F(SafeSaveTest, FolderThatCannotTakeATemporaryGetsTheFileWrittenInPlace) {
   const auto old = old_file(4000);  // three records
-  ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNobody) == 0, geteuid() == 0);
+  if (geteuid() == 0) {  // the file belongs to the user who saves
+    ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNobody), 0);
+  }
   ::chmod(path.c_str(), 0666);
   ::chmod(folder.path().c_str(), 0555);
   const int result = testing::as_plain_user([&] {
