@@ -11,6 +11,7 @@ void chart_figures(const RunOptions& options, Report& report);
 void scan_figures(const RunOptions& options, Report& report);
 void file_figures(const RunOptions& options, Report& report, const std::string& folder);
 void tick_figures(const RunOptions& options, Report& report);
+void undo_figures(const RunOptions& options, Report& report);
 void process_figures(const RunOptions& options, Report& report, const std::string& program,
                      const std::string& folder);
 

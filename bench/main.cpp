@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     if (arg == "--quick") options.quick = true;
     else if (arg.rfind("--only=", 0) == 0) only = arg.substr(7);
     else {
-      std::fprintf(stderr, "usage: zetra_bench [--quick] [--only=chart|scan|files|tick|process]\n");
+      std::fprintf(stderr, "usage: zetra_bench [--quick] [--only=chart|scan|files|tick|undo|process]\n");
       return 2;
     }
   }
@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   if (only.empty() || only == "scan") scan_figures(options, report);
   if (only.empty() || only == "files") file_figures(options, report, folder);
   if (only.empty() || only == "tick") tick_figures(options, report);
+  if (only.empty() || only == "undo") undo_figures(options, report);
   if (only.empty() || only == "process") process_figures(options, report, this_program(), folder);
   if (options.quick) {
     std::printf("quick pass: figures reported, timing misses do not fail it\n");

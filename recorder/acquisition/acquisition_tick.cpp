@@ -3,7 +3,11 @@
 // intermediate is a 32-bit float, as the meter software has always computed it.
 #include "recorder/acquisition/acquisition_tick.h"
 
+#include <string>
+
 #include "recorder/acquisition/run_state.h"
+#include "recorder/numbers/number_format.h"
+#include "recorder/window/change_tracking.h"
 
 namespace zetra {
 namespace {
@@ -18,15 +22,27 @@ constexpr float kMarkerDipPa = 10000;
 }  // namespace
 
 AcquisitionTick::AcquisitionTick(RecorderContext& context)
-    : state_(context.state),
+    : context_(context),
+      state_(context.state),
       window_(context.window),
       serial_(context.platform.serial_port),
       usb_(context.platform.device_library, context.state.dev_no) {}
 
 void AcquisitionTick::run() {
   SampleSource& source = usb_link(window_) ? static_cast<SampleSource&>(usb_) : serial_;
+  RecorderState& s = state_;
+  const float held[] = {s.cur1, s.cur2, s.temp1, s.temp2};
   // A busy meter skips the conditioning: the previous values are published and stored again.
-  if (source.read_words(state_)) {
+  // A unit that does not answer is treated alike, and the status field says since when.
+  const ReadResult result = source.read_words(state_);
+  if (result == ReadResult::NoAnswer) {
+    s.cur1 = held[0];
+    s.cur2 = held[1];
+    s.temp1 = held[2];
+    s.temp2 = held[3];
+  }
+  show_answer(result != ReadResult::NoAnswer);
+  if (result == ReadResult::Ready) {
     filter();
     convert_current(Channel::Ch1, source);
     convert_current(Channel::Ch2, source);
@@ -36,6 +52,18 @@ void AcquisitionTick::run() {
     apply_marker();
   }
   publish_and_store();
+}
+
+void AcquisitionTick::show_answer(bool answered) {
+  std::string& notice = state_.link_notice;
+  if (answered == notice.empty()) return;
+  if (answered) {
+    notice.clear();
+  } else {
+    const int64_t now = clock_of(context_.platform).seconds_of_day();
+    notice = "No answer from the unit since " + numbers::format_clock_time(now);
+  }
+  Procedures::call(context_.procedures.show_status_field);
 }
 
 void AcquisitionTick::filter() {
@@ -113,7 +141,7 @@ void AcquisitionTick::publish_and_store() {
   s.live_temp1 = s.temp1;
   s.live_temp2 = s.temp2;
   // A full store silently keeps only the live values.
-  if (recording(window_)) s.append(s.cur1, s.cur2, s.temp1, s.temp2);
+  if (recording(window_) && s.append(s.cur1, s.cur2, s.temp1, s.temp2)) note_change(context_);
 }
 
 }  // namespace zetra

@@ -21,7 +21,10 @@ class AcquisitionTick {
   void settle_zero(Channel channel, SampleSource& source);
   void apply_marker();
   void publish_and_store();
+  // The link notice: empty while the unit answers, the time it stopped answering otherwise.
+  void show_answer(bool answered);
 
+  RecorderContext& context_;
   RecorderState& state_;
   WindowModel& window_;
   SerialExchange serial_;

@@ -100,6 +100,11 @@ void InstrumentLink::disconnect() {
   }
   context_.window["conoff"].caption = "On";
   set_connected_controls(false);
+  // A closed link is not waiting for an answer.
+  if (!context_.state.link_notice.empty()) {
+    context_.state.link_notice.clear();
+    Procedures::call(context_.procedures.show_status_field);
+  }
 }
 
 void InstrumentLink::set_connected_controls(bool connected) {

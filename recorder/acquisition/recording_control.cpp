@@ -60,13 +60,18 @@ void RecordingControl::show_recording(bool on) {
   window["p1"].pointer = on ? Pointer::Default : Pointer::Cross;
 }
 
+// New samples go after the newest: the steps recorded so far would no longer fit the recording,
+// so the history starts afresh with each recording run.
 void RecordingControl::start_recording() {
+  context_.state.history.clear();
   show_recording(true);
+  Procedures::call(context_.procedures.show_history);
   follow_newest();
 }
 
 void RecordingControl::stop_recording() {
   show_recording(false);
+  Procedures::call(context_.procedures.show_history);
   context_.window["Timer2"].enabled = false;
   Procedures::call(context_.procedures.nhs1_set);
 }

@@ -6,20 +6,26 @@
 namespace zetra {
 
 void SerialExchange::select(Channel channel) {
-  port_.set_rts(channel == Channel::Ch1);
-  port_.set_break(true);
+  drive(port_.set_rts(channel == Channel::Ch1));
+  drive(port_.set_break(true));
 }
 
-bool SerialExchange::read_words(AcquisitionWorkingState& work) {
+// A port whose device has gone refuses every line change.
+void SerialExchange::drive(bool accepted) {
+  if (!accepted) refused_ = true;
+}
+
+ReadResult SerialExchange::read_words(AcquisitionWorkingState& work) {
   const bool cts = port_.cts();
   const bool cd = port_.cd();
-  if (cts || cd) return false;
+  if (cts || cd) return ReadResult::Busy;
+  refused_ = false;
 
   work.cur1 = work.cur2 = work.temp1 = work.temp2 = 0;
   work.cur1_lead = work.cur2_lead = work.temp1_lead = work.temp2_lead = 0;
 
   // Start sequence, then the lead bits of both channels.
-  for (bool level : {true, false, true, false, true}) port_.set_dtr(level);
+  for (bool level : {true, false, true, false, true}) drive(port_.set_dtr(level));
   select(Channel::Ch1);
   work.cur1_lead = port_.cts() ? 1.0f : 0.0f;
   work.temp1_lead = port_.cd() ? 1.0f : 0.0f;
@@ -28,13 +34,13 @@ bool SerialExchange::read_words(AcquisitionWorkingState& work) {
   work.temp2_lead = port_.cd() ? 1.0f : 0.0f;
 
   for (int k = 0; k < kDataBits; ++k) clock_bit(work, bit_weight(k));
-  port_.set_dtr(false);
-  return true;
+  drive(port_.set_dtr(false));
+  return refused_ ? ReadResult::NoAnswer : ReadResult::Ready;
 }
 
 void SerialExchange::clock_bit(AcquisitionWorkingState& work, float weight) {
-  port_.set_dtr(false);
-  port_.set_dtr(true);
+  drive(port_.set_dtr(false));
+  drive(port_.set_dtr(true));
   select(Channel::Ch1);
   // Each line is sampled whether or not its lead bit was set, so every tick clocks alike.
   if (port_.cts() && work.cur1_lead == 1.0f) work.cur1 = work.cur1 + weight;

@@ -10,15 +10,17 @@ class SerialExchange final : public SampleSource {
  public:
   explicit SerialExchange(platform::SerialPort& port) : port_(port) {}
 
-  bool read_words(AcquisitionWorkingState& work) override;
+  ReadResult read_words(AcquisitionWorkingState& work) override;
   bool high_range(Channel channel) override;
   bool high_range_for_zero(Channel channel) override;
 
  private:
   void select(Channel channel);
   void clock_bit(AcquisitionWorkingState& work, float weight);
+  void drive(bool accepted);
 
   platform::SerialPort& port_;
+  bool refused_ = false;  // a line change was refused during this read
 };
 
 }  // namespace zetra

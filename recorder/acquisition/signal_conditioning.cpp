@@ -2,10 +2,13 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "recorder/numbers/number_format.h"
 #include "recorder/window/control_set.h"
+#include "recorder/window/recording_steps.h"
 #include "recorder/window/tc_mode.h"
+#include "recorder/window/unsaved_guard.h"
 
 namespace zetra {
 namespace {
@@ -112,8 +115,13 @@ void SignalConditioning::set_tc_mode(bool on) {
 }
 
 // A new rate keeps the time per division and always starts a new, empty recording.
+// A recording that would be lost asks first; emptied, it waits for Undo with the old rate.
 void SignalConditioning::choose_rate(int per_second, const std::string& item) {
   RecorderState& s = context_.state;
+  if (!may_discard_changes(context_, "Sample rate")) return;  // the old item stays checked
+  const bool step = holds_anything(s, context_.window);
+  RecordingSnapshot before = take_snapshot(s, context_.window);
+  StoreChange undo = step ? set_aside_arrays(s) : StoreChange{};
   const double old_rate = 1.0 / s.sample_interval;
   const double seconds_per_division = s.view_width / (old_rate * 20);
   s.sample_interval = static_cast<float>(1.0 / per_second);
@@ -122,17 +130,24 @@ void SignalConditioning::choose_rate(int per_second, const std::string& item) {
   context_.window.check(item);
   s.view_width = static_cast<float>((1.0 / s.sample_interval) * seconds_per_division * 20);
   Procedures::call(context_.procedures.clsp1);
+  if (step) record_step(context_, std::move(before), std::move(undo));
 }
 
+// New arrays replace the recorded samples; a recording that would be lost asks first, and the old
+// arrays wait for Undo.
 void SignalConditioning::choose_memory(float capacity, const std::string& item) {
   RecorderState& s = context_.state;
-  s.allocate(capacity);
+  const bool step = s.rec_next > 1;
+  if (step && !may_discard_changes(context_, "Recording Memory")) return;
+  RecordingSnapshot before = take_snapshot(s, context_.window);
+  StoreChange undo = s.swap_arrays(RecordingStore::fresh_arrays(capacity));
   context_.window.check(item);
   // The data are gone anyway; a rec_next beyond the new arrays would let later code read past them.
   if (s.rec_capacity <= s.rec_next - 1) {
     s.rec_next = 1;
     s.shown_count = s.view_start = s.pen_x = 1;
   }
+  if (step) record_step(context_, std::move(before), std::move(undo));
 }
 
 }  // namespace zetra

@@ -20,14 +20,17 @@ void accumulate(float& value, float lead_flag, int32_t word, int32_t line, float
 
 }  // namespace
 
-bool UsbExchange::read_words(AcquisitionWorkingState& work) {
+// A call that reports failure (0) means the unit did not answer, whatever its outputs hold.
+ReadResult UsbExchange::read_words(AcquisitionWorkingState& work) {
   uint8_t status = 0;
-  library_.usr_read(dev_no_, status);
-  if ((status & kStatusNotReady) != 0) return false;
+  if (library_.usr_read(dev_no_, status) == 0) return ReadResult::NoAnswer;
+  if ((status & kStatusNotReady) != 0) return ReadResult::Busy;
 
   work.cur1 = work.cur2 = work.temp1 = work.temp2 = 0;
   block_.fill(0);  // a read that fills nothing decodes to words of 0
-  library_.read_block(dev_no_, 0, static_cast<uint8_t>(block_.size()), block_.data());
+  if (library_.read_block(dev_no_, 0, static_cast<uint8_t>(block_.size()), block_.data()) == 0) {
+    return ReadResult::NoAnswer;
+  }
 
   const int32_t leads = block_[kLeadWord];
   work.cur1_lead = lead(leads, kCur1Line);
@@ -43,7 +46,7 @@ bool UsbExchange::read_words(AcquisitionWorkingState& work) {
     accumulate(work.cur2, work.cur2_lead, word, kCur2Line, weight);
     accumulate(work.temp2, work.temp2_lead, word, kTemp2Line, weight);
   }
-  return true;
+  return ReadResult::Ready;
 }
 
 bool UsbExchange::high_range(Channel channel) {

@@ -14,7 +14,7 @@ class UsbExchange final : public SampleSource {
   UsbExchange(platform::DeviceLibrary& library, const uint8_t& dev_no)
       : library_(library), dev_no_(dev_no) {}
 
-  bool read_words(AcquisitionWorkingState& work) override;
+  ReadResult read_words(AcquisitionWorkingState& work) override;
   bool high_range(Channel channel) override;
   bool high_range_for_zero(Channel channel) override { return high_range(channel); }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recorder/acquisition/run_state.h"
 #include "recorder/analysis/clipboard_text.h"
+#include "recorder/window/recording_steps.h"
 
 namespace zetra::analysis {
 namespace {
@@ -81,16 +83,16 @@ bool EditOperations::copy() {
 }
 
 // Takes the run out of the recording: every later sample moves down, the newest one included.
-void EditOperations::remove(IndexRun run) {
+// Returns what puts the run back.
+StoreChange EditOperations::remove(IndexRun run) {
   RecorderState& s = context_.state;
-  if (run.count == 0) return;
+  if (run.count == 0) return {};
   const int64_t end = last_recorded(s) + 1;
-  for (TracePair pair : trace_pairs(s)) {
-    float* data = pair.trace.data();
-    std::copy(data + run.first + run.count, data + end, data + run.first);
-  }
+  StoreChange undo = s.remove_range(static_cast<size_t>(run.first),
+                                    static_cast<size_t>(run.count), static_cast<size_t>(end));
   s.rec_next -= static_cast<float>(run.count);
   s.shown_count = s.rec_next;
+  return undo;
 }
 
 // After an edit: the horizontal scrollbar against the right count, then a full redraw.
@@ -105,22 +107,32 @@ void EditOperations::follow_up() {
   Procedures::call(procedures.r_line);
 }
 
+// A step for Undo, unless nothing moved (a run of no samples).
+void EditOperations::record(RecordingSnapshot before, StoreChange undo) {
+  if (undo.kind == StoreChange::Kind::None) return;
+  record_step(context_, std::move(before), std::move(undo));
+}
+
 bool EditOperations::delete_selection() {
   const RecorderState& s = context_.state;
   if (!valid_selection() || s.sel_start == s.sel_end) return false;
+  RecordingSnapshot before = take_snapshot(s, context_.window);
   float first_position = 0;
-  remove(selected_samples(first_position));
+  StoreChange undo = remove(selected_samples(first_position));
   follow_up();
+  record(std::move(before), std::move(undo));
   return true;
 }
 
 bool EditOperations::cut() {
+  RecordingSnapshot before = take_snapshot(context_.state, context_.window);
   if (!copy()) return false;
   float first_position = 0;
-  remove(selected_samples(first_position));
+  StoreChange undo = remove(selected_samples(first_position));
   follow_up();
   RecorderState& s = context_.state;
   s.pen_x = s.shown_count - s.view_start;
+  record(std::move(before), std::move(undo));
   return true;
 }
 
@@ -135,14 +147,19 @@ bool EditOperations::paste() {
   if (static_cast<int64_t>(s.clip_cur1.size()) < count + 1 || end + count > size) return false;
   const float left = std::min(s.sel_start, s.sel_end) + s.view_start;
   const int64_t at = std::clamp<int64_t>(index_of(left), 1, end);
-  for (TracePair pair : trace_pairs(s)) {
-    float* data = pair.trace.data();
-    std::copy_backward(data + at, data + end, data + end + count);
-    std::copy_n(pair.buffer.begin() + 1, count, data + at);
+  RecordingSnapshot before = take_snapshot(s, context_.window);
+  TraceRun run;
+  for (auto [part, buffer] : {std::pair{&run.cur1, &s.clip_cur1}, std::pair{&run.cur2, &s.clip_cur2},
+                              std::pair{&run.temp1, &s.clip_temp1},
+                              std::pair{&run.temp2, &s.clip_temp2}}) {
+    part->assign(buffer->begin() + 1, buffer->begin() + 1 + count);
   }
+  StoreChange undo = s.insert_range(static_cast<size_t>(at), std::move(run),
+                                    static_cast<size_t>(end));
   s.rec_next += static_cast<float>(count);
   s.shown_count = s.rec_next;
   follow_up();
+  record(std::move(before), std::move(undo));
   return true;
 }
 
@@ -150,7 +167,16 @@ void EditOperations::delete_all() {
   const platform::MessageAnswer answer = context_.platform.dialogs.message_box(
       "Delete all data then start from the beginning", "Delete all",
       platform::MessageIcon::Exclamation, platform::MessageButtons::OkCancel);
-  if (answer == platform::MessageAnswer::Ok) Procedures::call(context_.procedures.clsp1);
+  if (answer != platform::MessageAnswer::Ok) return;
+  RecorderState& s = context_.state;
+  if (!holds_anything(s, context_.window)) {
+    Procedures::call(context_.procedures.clsp1);
+    return;
+  }
+  RecordingSnapshot before = take_snapshot(s, context_.window);
+  StoreChange undo = set_aside_arrays(s);  // the old arrays wait for Undo as they are
+  Procedures::call(context_.procedures.clsp1);
+  record_step(context_, std::move(before), std::move(undo));
 }
 
 void EditOperations::copy_wave_graph() {

@@ -30,7 +30,8 @@ class EditOperations {
   bool valid_selection() const;
   // The samples Copy takes for the selection, and the recording position of the first of them.
   IndexRun selected_samples(float& first_position) const;
-  void remove(IndexRun run);
+  StoreChange remove(IndexRun run);
+  void record(RecordingSnapshot before, StoreChange undo);
   void follow_up();
   void show_busy(bool busy);
 

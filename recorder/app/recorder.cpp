@@ -8,6 +8,7 @@
 #include "recorder/acquisition/startup.h"
 #include "recorder/analysis/chart_selection.h"
 #include "recorder/analysis/edit_operations.h"
+#include "recorder/analysis/undo_commands.h"
 #include "recorder/files/files_subsystem.h"
 #include "recorder/chart/blank_surface.h"
 #include "recorder/chart/chart.h"
@@ -31,7 +32,8 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
       recording_control_(std::make_unique<RecordingControl>(context_)),
       files_(std::make_unique<files::FilesSubsystem>(context_)),
       selection_(std::make_unique<analysis::ChartSelection>(context_, surfaces_.chart)),
-      edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)) {
+      edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)),
+      undo_(std::make_unique<analysis::UndoCommands>(context_)) {
   add_control_set(window_);
   link_->bind();
   conditioning_->bind();
@@ -41,6 +43,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
   files_->bind();
   selection_->bind();
   edits_->bind();
+  undo_->bind();
   window_.on("Timer1", [this] { acquisition_->run(); });
   window_.on("Timer3", [this] {
     chart_->timer3();

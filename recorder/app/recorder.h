@@ -31,6 +31,7 @@ class FilesSubsystem;
 namespace analysis {
 class ChartSelection;
 class EditOperations;
+class UndoCommands;
 }
 
 class Recorder {
@@ -77,6 +78,7 @@ class Recorder {
   std::unique_ptr<files::FilesSubsystem> files_;
   std::unique_ptr<analysis::ChartSelection> selection_;
   std::unique_ptr<analysis::EditOperations> edits_;
+  std::unique_ptr<analysis::UndoCommands> undo_;
 };
 
 }  // namespace zetra

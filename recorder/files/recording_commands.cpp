@@ -1,13 +1,38 @@
 #include "recorder/files/recording_commands.h"
 
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
 #include "recorder/chart/scale_menus.h"
 #include "recorder/files/text_encoding.h"
+#include "recorder/window/change_tracking.h"
+#include "recorder/window/recording_steps.h"
 #include "recorder/window/tc_mode.h"
+#include "recorder/window/unsaved_guard.h"
 
 namespace zetra::files {
 
 using platform::MessageButtons;
 using platform::MessageIcon;
+
+namespace {
+
+constexpr const char* kNewTitle = "Open a new file and delete all the data !";
+constexpr const char* kOpenTitle = "Open a file";
+constexpr const char* kSaveAsTitle = "Save a file as";
+
+// Whether `name` is a file on disk other than `current` (none: any file on disk).
+bool names_another_file(const std::string& name, const std::string* current) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(name, ec)) return false;
+  if (current == nullptr) return true;
+  if (fs::equivalent(name, *current, ec)) return false;
+  return name != *current;
+}
+
+}  // namespace
 
 RecordingHeader header_from(const RecorderState& s, const WindowModel& window) {
   RecordingHeader h;
@@ -47,6 +72,7 @@ void RecordingCommands::bind() {
   window.on("psave", [this] { save(); });
   window.on("csave", [this] { save(); });
   window.on("psaveas", [this] { save_as(); });
+  window.on("nt1", [this] { note_change(context_); });  // notes typed
   context_.procedures.save_recording = [this] { return save(); };
 }
 
@@ -65,15 +91,35 @@ void RecordingCommands::set_caption() {
   s.window_caption = "ZetraII [ " + s.file_name + " ]";
 }
 
+bool RecordingCommands::may_replace(const std::string& name, const std::string& title,
+                                    bool current_too) {
+  if (!names_another_file(name, current_too ? nullptr : &context_.state.file_name)) return true;
+  return context_.platform.dialogs.message_box(name + " already exists. Replace it?", title,
+                                               MessageIcon::Exclamation, MessageButtons::YesNo) ==
+         platform::MessageAnswer::Yes;
+}
+
+// The old recording, notes and name wait for Undo; a New over nothing leaves nothing unsaved.
+// The new recording's next Save would replace the chosen file, the current one included: a file
+// that exists is replaced only when the user says so.
 void RecordingCommands::new_file() {
   RecorderState& s = context_.state;
-  const std::string name = context_.platform.dialogs.open_file(
-      "Open a new file and delete all the data !", kZtrFilter, "ztr", s.file_name);
-  if (name.empty()) return;
+  if (!may_discard_changes(context_, kNewTitle)) return;
+  const std::string name =
+      context_.platform.dialogs.open_file(kNewTitle, kZtrFilter, "ztr", s.file_name);
+  if (name.empty() || !may_replace(name, kNewTitle, true)) return;
+  const bool step = holds_anything(s, context_.window);
+  RecordingSnapshot before = take_snapshot(s, context_.window);
+  StoreChange undo = step ? set_aside_arrays(s) : StoreChange{};
   s.file_name = name;
   Procedures::call(context_.procedures.clsp1);
   Procedures::call(context_.procedures.r_line);
   set_caption();
+  if (step) {
+    record_step(context_, std::move(before), std::move(undo));
+  } else {
+    note_clean(context_);
+  }
 }
 
 void RecordingCommands::adopt_recovered(const std::string& name, const FileIdentity& identity) {
@@ -87,9 +133,7 @@ bool RecordingCommands::replace_confirmed(const std::string& path) {
   if (recovered_name_.empty() || path != recovered_name_) return true;
   const FileIdentity now = identity_of(path);
   if (!now.exists || now == recovered_identity_) return true;
-  return context_.platform.dialogs.message_box(path + " already exists. Replace it?", "Save",
-                                               MessageIcon::Question, MessageButtons::YesNo) ==
-         platform::MessageAnswer::Yes;
+  return may_replace(path, "Save", true);
 }
 
 bool RecordingCommands::save() {
@@ -105,8 +149,8 @@ bool RecordingCommands::save() {
 void RecordingCommands::save_as() {
   RecorderState& s = context_.state;
   const std::string name =
-      context_.platform.dialogs.save_file("Save a file as", kZtrFilter, "ztr", s.file_name);
-  if (!(s.rec_next > 1) || name.empty()) return;
+      context_.platform.dialogs.save_file(kSaveAsTitle, kZtrFilter, "ztr", s.file_name);
+  if (!(s.rec_next > 1) || name.empty() || !may_replace(name, kSaveAsTitle, false)) return;
   busy();
   if (write(name)) s.file_name = name;  // a failed write leaves the current name as it was
   set_caption();
@@ -129,12 +173,14 @@ bool RecordingCommands::write(const std::string& path) {
   }
   recovered_name_.clear();
   set_caption();
+  note_saved(context_);
   if (on_written) on_written();
   return true;
 }
 
 void RecordingCommands::open() {
-  const std::string name = context_.platform.dialogs.open_file("Open a file", kZtrFilter, "ztr", "");
+  if (!may_discard_changes(context_, kOpenTitle)) return;
+  const std::string name = context_.platform.dialogs.open_file(kOpenTitle, kZtrFilter, "ztr", "");
   busy();
   if (!name.empty()) open_path(name);
   idle();
@@ -145,7 +191,7 @@ bool RecordingCommands::open_path(const std::string& path) {
   std::string error;
   if (!read_recording(path, loaded, error)) {
     context_.platform.dialogs.message_box("Cannot open " + path + ": " + error + ".",
-                                          "Open a file", MessageIcon::Exclamation,
+                                          kOpenTitle, MessageIcon::Exclamation,
                                           MessageButtons::Ok);
     return false;
   }
@@ -153,6 +199,7 @@ bool RecordingCommands::open_path(const std::string& path) {
   recovered_name_.clear();
   show_loaded_recording(context_, loaded);
   set_caption();
+  note_saved(context_);
   return true;
 }
 
@@ -193,6 +240,11 @@ void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded) {
   chart::bring_scale_controls_in_line(context);
   chart::set_up_horizontal_bar(context);
   Procedures::call(context.procedures.r_line);
+  // Another recording: the steps of the old one no longer apply. It counts as a change until
+  // whoever loaded it says it matches a file.
+  s.history.clear();
+  Procedures::call(context.procedures.show_history);
+  note_change(context);
 }
 
 }  // namespace zetra::files

@@ -42,6 +42,9 @@ class RecordingCommands {
  private:
   bool write(const std::string& path);
   bool replace_confirmed(const std::string& path);
+  // "<name> already exists. Replace it?" when `name` is a file on disk other than the current
+  // one (`current_too`: any file on disk). False when the answer is No.
+  bool may_replace(const std::string& name, const std::string& title, bool current_too);
   void set_caption();
   void busy();
   void idle();

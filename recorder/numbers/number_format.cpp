@@ -178,4 +178,17 @@ std::string format_temperature(double celsius) {
   return text;
 }
 
+std::string format_clock_time(int64_t seconds_of_day) {
+  constexpr int64_t kDay = 86400;
+  const int64_t t = ((seconds_of_day % kDay) + kDay) % kDay;
+  const int64_t parts[] = {t / 3600, t / 60 % 60, t % 60};
+  std::string text;
+  for (int64_t part : parts) {
+    if (!text.empty()) text += ':';
+    text += static_cast<char>('0' + part / 10);
+    text += static_cast<char>('0' + part % 10);
+  }
+  return text;
+}
+
 }  // namespace zetra::numbers

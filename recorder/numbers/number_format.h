@@ -46,6 +46,9 @@ std::string format_readout(double value, bool high_range, std::string_view unit)
 // A time label of the chart: whole seconds in "0s/" followed by minutes in "0.0m" (150 -> "150s/2.5m").
 std::string format_time_label(double seconds);
 
+// A time of day from seconds since midnight as "hh:mm:ss" (50531 -> "14:02:11"); taken modulo a day.
+std::string format_clock_time(int64_t seconds_of_day);
+
 // Temperature in "0.00" followed by the degree sign and "C" (36.1 -> "36.10°C").
 std::string format_temperature(double celsius);
 

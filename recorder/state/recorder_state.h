@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "recorder/state/edit_history.h"
 #include "recorder/state/recording_store.h"
 
 namespace zetra {
@@ -125,6 +126,7 @@ struct RecorderState : RecordingStore,
                        ChangeTracking {
   int16_t marker_pending = 0;  // 1: the next successful tick puts a marker into CH1
   float delay_i = 0;           // scratch counter of the busy-wait loops, no meaning between uses
+  EditHistory history;         // what Undo and Redo take back and make again
 };
 
 }  // namespace zetra

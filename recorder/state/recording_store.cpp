@@ -4,14 +4,7 @@
 
 namespace zetra {
 
-void RecordingStore::allocate(float size) {
-  const auto elements = static_cast<size_t>(numbers::round_half_even(size)) + 1;
-  rec_cur1.reset(elements);
-  rec_cur2.reset(elements);
-  rec_temp1.reset(elements);
-  rec_temp2.reset(elements);
-  rec_capacity = size;
-}
+void RecordingStore::allocate(float size) { swap_arrays(fresh_arrays(size)); }
 
 bool RecordingStore::append(float c1, float c2, float t1, float t2) {
   if (!(rec_next < rec_capacity)) return false;

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "recorder/state/float_array.h"
+#include "recorder/state/store_change.h"
 
 namespace zetra {
 
@@ -28,6 +29,19 @@ struct RecordingStore {
 
   // Number of whole recorded samples, for loops over 1 .. recorded_count().
   size_t recorded_count() const;
+
+  // The primitive changes of the arrays; each returns the change that undoes it. Indices are
+  // those of the arrays; the run and the recording end must lie inside them.
+  // Takes samples first .. first + count - 1 out of the samples before `end`; later ones move down.
+  StoreChange remove_range(size_t first, size_t count, size_t end);
+  // Puts `run` in at `first` of the samples before `end`; those from `first` on move up.
+  StoreChange insert_range(size_t first, TraceRun run, size_t end);
+  // Puts other arrays in place of the store's (moved, not copied), capacity included.
+  StoreChange swap_arrays(TraceArrays arrays);
+  // Makes a change returned by one of the above (or by apply) and returns its undoing.
+  StoreChange apply(StoreChange change);
+  // Fresh zero-filled arrays of size + 1 elements, what an emptying or a new memory size swaps in.
+  static TraceArrays fresh_arrays(float size);
 };
 
 }  // namespace zetra

@@ -54,7 +54,10 @@ void MainWindow::build() {
     sync();
   };
   events.text_edited = [this](const std::string& name, const QString& text) {
-    window_[name].caption = text.toStdString();
+    std::string typed = text.toStdString();
+    if (window_[name].caption == typed) return;  // the view mirroring the model, not the user
+    window_[name].caption = std::move(typed);
+    if (window_.invoke(name)) sync();
   };
   widgets_ = build_central(*central_, window_, events, bindings_, chart_surface_);
   if (widgets_.chart) connect_chart(*widgets_.chart);

@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QKeySequence>
 #include <QMenu>
+#include <algorithm>
 #include <map>
 
 namespace zetra::ui {
@@ -27,6 +28,18 @@ QKeySequence key_sequence(const std::string& text) {
 }
 
 namespace {
+
+// Every sequence of a shortcut text; alternatives are separated by "; " ("Ctrl+Shift+Z; Ctrl+Y").
+QList<QKeySequence> key_sequences(const std::string& text) {
+  QList<QKeySequence> sequences;
+  size_t from = 0;
+  while (from <= text.size()) {
+    const size_t end = std::min(text.find("; ", from), text.size());
+    sequences.append(key_sequence(text.substr(from, end - from)));
+    from = end + 2;
+  }
+  return sequences;
+}
 
 class MenuBuilder {
  public:
@@ -59,7 +72,7 @@ class MenuBuilder {
     QAction* action = menus_.at(control.parent)->addAction(display_text(control.caption));
     action->setObjectName(QString::fromStdString(control.name));
     action->setStatusTip(status_tip(control, port_));
-    if (!control.shortcut.empty()) action->setShortcut(key_sequence(control.shortcut));
+    if (!control.shortcut.empty()) action->setShortcuts(key_sequences(control.shortcut));
     if (!control.group.empty()) {
       action->setCheckable(true);
       group(control.group)->addAction(action);

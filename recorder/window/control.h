@@ -31,7 +31,7 @@ struct Control {
   bool visible = true;
   bool checked = false;
   std::string group;     // exclusive menu group: exactly one member is checked
-  std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C"; empty for none
+  std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C", alternatives after "; "
 
   // Scroll bars.
   int minimum = 0, maximum = 0, value = 0, small_change = 1, large_change = 1;

@@ -120,6 +120,15 @@ void add_file_menu(Builder& b) {
 
 void add_edit_menu(Builder& b) {
   b.menu("pedit", "Edit");
+  // Both stay disabled until there is a step to take back or make again.
+  Control& undo = b.command("pundo", "Undo", "pedit", "Ctrl+Z");
+  undo.tool_tip = "Take back the last change of the recording (up to 512 MB of changes are "
+                  "kept, the oldest dropped first)";
+  undo.enabled = false;
+  Control& redo = b.command("predo", "Redo", "pedit", "Ctrl+Shift+Z; Ctrl+Y");
+  redo.tool_tip = "Make the last change taken back again";
+  redo.enabled = false;
+  b.separator("pe0", "pedit");
   b.command("pcut", "Cut and Cut to Clipboard", "pedit", "Ctrl+X");
   b.command("pcopy", "Copy and Copy to Clipboard", "pedit", "Ctrl+C");
   b.command("pcwg", "Copy Wave Graph to Clipboard", "pedit", "");

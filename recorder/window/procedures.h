@@ -22,6 +22,7 @@ struct Procedures {
   Procedure form_resize;     // lay the window out again at its present size, then redraw
   Procedure end_program;     // close the main window for good (the exit question is answered)
   Procedure show_status_field;  // compose `stfield` from the saved state and the notices
+  Procedure show_history;       // enable Undo and Redo as the history and the run state allow
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/clipboard.h"
+#include "platform/clock.h"
 #include "platform/device_library.h"
 #include "platform/dialogs.h"
 #include "platform/pause.h"
@@ -30,7 +31,12 @@ struct Platform {
   // Where the settings file, file1.ztr and the recovery journal go; empty: the program folder.
   // The program chooses the user's data folder here when its own folder is not writable.
   std::string data_folder;
+  platform::Clock* clock = nullptr;  // none: the system's local time
 };
+
+inline const platform::Clock& clock_of(const Platform& platform) {
+  return platform.clock != nullptr ? *platform.clock : platform::system_clock();
+}
 
 // The folder of the settings file, the default recording and the recovery journal.
 inline const std::string& data_folder(const Platform& platform) {

@@ -14,6 +14,7 @@
 #include "recorder/files/settings_file.h"
 #include "tests/recorder/files/temp_folder.h"
 #include "tests/reliability/recording_driver.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra {
@@ -213,11 +214,12 @@ class VanishingPort final : public platform::SerialPort {
 struct FaultyRig {
   explicit FaultyRig(const std::string& folder)
       : recorder(Platform{port, library, base.dialogs, base.pause, base.clipboard, folder,
-                          &base.printer, &base.frame}) {
+                          &base.printer, &base.frame, "", &time_of_day}) {
     base.library.use_source(1, base.library.model(1));
     recorder.start();
   }
   RecorderHarness base{Transport::Usb, "/nonexistent-zetra-folder"};
+  testing::FakeClock time_of_day;
   standins::FakeSerialPort serial{base.library.model(1)};  // the realistic meter on COM1 too
   VanishingPort port{serial};
   FailingLibrary library{base.library};
@@ -225,15 +227,18 @@ struct FaultyRig {
   TimerClock clock{recorder};
 };
 
-// The last `n` samples all hold one value per trace, the live one: what an empty reading decodes to.
-void expect_settled_on_empty_readings(const RecorderState& s, int n) {
+// The last `n` samples all hold the values of the last answer, as a busy meter's ticks do, and the
+// live values are those too.
+void expect_held_since_the_fault(const RecorderState& s, const HeldSamples& before, int n) {
   const auto last = static_cast<size_t>(s.rec_next) - 1;
   for (size_t i = last - static_cast<size_t>(n) + 1; i <= last; ++i) {
-    EXPECT_EQ(s.rec_cur1[i], s.live_cur1) << i;
-    EXPECT_EQ(s.rec_cur2[i], s.live_cur2) << i;
-    EXPECT_EQ(s.rec_temp1[i], s.live_temp1) << i;
-    EXPECT_EQ(s.rec_temp2[i], s.live_temp2) << i;
+    EXPECT_EQ(s.rec_cur1[i], before.cur1.back()) << i;
+    EXPECT_EQ(s.rec_cur2[i], before.cur2.back()) << i;
+    EXPECT_EQ(s.rec_temp1[i], before.temp1.back()) << i;
+    EXPECT_EQ(s.rec_temp2[i], before.temp2.back()) << i;
   }
+  EXPECT_EQ(s.live_cur1, before.cur1.back());
+  EXPECT_EQ(s.live_temp2, before.temp2.back());
 }
 
 // What both link faults must leave: the recording running, every sample held before the fault
@@ -247,7 +252,7 @@ void expect_recording_survives(FaultyRig& rig, const HeldSamples& before, size_t
   EXPECT_EQ(rig.base.dialogs.messages.size(), 0u);
 }
 
-TEST(LinkFaults, DeviceLibraryFailingMidRecordingLosesNoHeldSampleAndRecordsEmptyReadings) {
+TEST(LinkFaults, DeviceLibraryFailingMidRecordingHoldsTheLastValuesAndSaysSinceWhen) {
   testing::TempFolder folder;
   FaultyRig rig(folder.path());
   WindowModel& w = rig.recorder.window();
@@ -262,24 +267,29 @@ TEST(LinkFaults, DeviceLibraryFailingMidRecordingLosesNoHeldSampleAndRecordsEmpt
   const HeldSamples before = testing::held_samples(s, held);
   const float next = s.rec_next;
 
+  EXPECT_EQ(s.link_notice, "");
+  rig.time_of_day.set(14, 2, 11);
   rig.library.failing = true;
-  rig.clock.advance(10000);  // 20 ticks against a library that refuses everything
-  EXPECT_GT(rig.library.refused, 20);
+  rig.clock.advance(500);
+  rig.time_of_day.set(14, 2, 40);  // the notice keeps the time the answers stopped
+  rig.clock.advance(9500);  // 20 ticks against a library that refuses everything
+  EXPECT_GE(rig.library.refused, 20);
   expect_recording_survives(rig, before, held, next, 20);
-  // What the user sees: the ignored results read as a ready unit with an empty block, so once
-  // the moving average has run through, every trace shows the value of an all-zero reading.
-  expect_settled_on_empty_readings(s, 10);
-  EXPECT_NE(s.live_temp1, before.temp1.back());
+  expect_held_since_the_fault(s, before, 20);
+  EXPECT_EQ(s.link_notice, "No answer from the unit since 14:02:11");
+  EXPECT_NE(w["stfield"].caption.find("No answer from the unit since 14:02:11"), std::string::npos);
 
   rig.library.failing = false;  // the unit answers again: real values come back
   rig.clock.advance(10000);
-  EXPECT_NE(s.live_cur1, 0.0f);
+  EXPECT_NE(s.live_cur1, before.cur1.back());
+  EXPECT_EQ(s.link_notice, "");
+  EXPECT_EQ(w["stfield"].caption.find("No answer"), std::string::npos);
   rig.recorder.press("crec");
   rig.recorder.press("conoff");
   EXPECT_EQ(w["conoff"].caption, "On");
 }
 
-TEST(LinkFaults, SerialPortDisappearingMidRecordingLosesNoHeldSampleAndRecordsEmptyReadings) {
+TEST(LinkFaults, SerialPortDisappearingMidRecordingHoldsTheLastValuesAndSaysSinceWhen) {
   testing::TempFolder folder;
   FaultyRig rig(folder.path());
   WindowModel& w = rig.recorder.window();
@@ -294,16 +304,17 @@ TEST(LinkFaults, SerialPortDisappearingMidRecordingLosesNoHeldSampleAndRecordsEm
   const HeldSamples before = testing::held_samples(s, held);
   const float next = s.rec_next;
 
+  rig.time_of_day.set(9, 5, 0);
   rig.port.gone = true;
   rig.clock.advance(10000);
   expect_recording_survives(rig, before, held, next, 20);
-  // What the user sees: status lines that read low look like a ready meter sending zero bits.
-  expect_settled_on_empty_readings(s, 10);
-  EXPECT_NE(s.live_temp1, before.temp1.back());
+  expect_held_since_the_fault(s, before, 20);
+  EXPECT_EQ(s.link_notice, "No answer from the unit since 09:05:00");
 
   rig.recorder.press("crec");
   rig.recorder.press("conoff");  // closing a vanished port is harmless
   EXPECT_EQ(w["conoff"].caption, "On");
+  EXPECT_EQ(s.link_notice, "");  // a closed link waits for no answer
   rig.recorder.press("conoff");  // and opening it again fails with the message
   EXPECT_EQ(w["conoff"].caption, "On");
   EXPECT_EQ(rig.base.dialogs.messages.size(), 1u);

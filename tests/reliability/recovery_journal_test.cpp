@@ -131,8 +131,11 @@ TEST_F(JournalTest, YesLoadsEverySampleUpToTheLastJournalWrite) {
   EXPECT_EQ(s.file_name, folder.file("file1.ztr"));
   EXPECT_FALSE(std::filesystem::exists(folder.file("file1.ztr"))) << "nothing saved yet";
   EXPECT_TRUE(std::filesystem::exists(journal_path())) << "kept until the recording is saved";
+  EXPECT_TRUE(s.unsaved()) << "a recovered recording is on no file yet";
+  EXPECT_EQ(recorder.window()["stfield"].caption, "Unsaved changes");
 
   recorder.press("psave");  // a successful Save removes it
+  EXPECT_FALSE(s.unsaved());
   EXPECT_TRUE(std::filesystem::exists(folder.file("file1.ztr")));
   EXPECT_FALSE(std::filesystem::exists(journal_path()));
 }
@@ -203,6 +206,7 @@ TEST_F(JournalTest, EditsAndANewMemorySizeAreFollowedNotAppendedOver) {
 
   h->recorder.press("crec");
   h->recorder.press("conoff");  // the Setup menu is open only with the link off
+  h->dialogs.message_answers = {MessageAnswer::No};  // unsaved: go on without saving
   ASSERT_TRUE(h->recorder.press("pr200"));  // a new store: the samples are gone, rec_next stays
   clock.advance(3000);
   loaded = read_journal(journal_path());

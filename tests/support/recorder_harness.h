@@ -10,6 +10,7 @@
 #include "standins/meter/scripted_meter.h"
 #include "standins/serial_line/fake_serial_port.h"
 #include "tests/support/counting_pause.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_surface.h"
 #include "tests/support/fake_window_frame.h"
 #include "tests/support/memory_clipboard.h"
@@ -45,8 +46,8 @@ class RecorderHarness {
   RecorderState& state() { return recorder.state(); }
   WindowModel& window() { return recorder.window(); }
   Platform platform() {
-    return Platform{serial,        library,  dialogs, pause,      clipboard,
-                    program_folder, &printer, &frame,  data_folder};
+    return Platform{serial,         library,  dialogs, pause,       clipboard,
+                    program_folder, &printer, &frame,  data_folder, &clock};
   }
 
   // The device-library calls so far, loading left out: "KV_OpenDevice(1) KV_USRConfig(1, 0)".
@@ -68,6 +69,7 @@ class RecorderHarness {
   MemoryClipboard clipboard;
   RecordingPrinter printer;
   FakeWindowFrame frame;
+  FakeClock clock;
   std::string program_folder;
   std::string data_folder;  // empty: the program folder
   FakeSurface chart_surface;                                         // the chart p1, chart units

@@ -141,9 +141,11 @@ TEST(MemoryMenu, ReallocatesAndKeepsRecNextUnlessItFallsOutside) {
   EXPECT_EQ(h.state().rec_cur1[10], 0.0f);
   EXPECT_TRUE(h.window()["pr200"].checked && !h.window()["pr100"].checked);
 
+  h.dialogs.message_answers = {platform::MessageAnswer::No};  // the zeroed samples are unsaved
   h.recorder.press("pr5m");
   h.state().rec_next = 4000000;
   h.state().view_start = 3999000;
+  h.dialogs.message_answers = {platform::MessageAnswer::No};
   h.recorder.press("pr1m");  // the recording could not fit: back to an empty view
   EXPECT_EQ(h.state().rec_next, 1.0f);
   EXPECT_EQ(h.state().view_start, 1.0f);

@@ -84,6 +84,14 @@ TEST(WriteFixed, WritesTheSameTextAsFormatFixed) {
   }
 }
 
+TEST(ClockTime, TwoDigitsEachAndTakenModuloADay) {
+  EXPECT_EQ(format_clock_time(0), "00:00:00");
+  EXPECT_EQ(format_clock_time(14 * 3600 + 2 * 60 + 11), "14:02:11");
+  EXPECT_EQ(format_clock_time(86399), "23:59:59");
+  EXPECT_EQ(format_clock_time(86400 + 61), "00:01:01");
+  EXPECT_EQ(format_clock_time(-1), "23:59:59");
+}
+
 TEST(NumberText, IgnoresADecimalCommaLocale) {
   const char* previous = std::setlocale(LC_ALL, nullptr);
   const std::string saved = previous ? previous : "C";

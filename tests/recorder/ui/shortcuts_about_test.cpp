@@ -45,7 +45,7 @@ TEST_F(ShortcutsAboutTest, MenuItemsCarryTheExpectedKeys) {
   const std::pair<const char*, const char*> expected[] = {
       {"pnew", "Ctrl+N"}, {"popen", "Ctrl+O"},   {"psave", "Ctrl+S"}, {"psaveas", "Ctrl+Shift+S"},
       {"pprint", "Ctrl+P"}, {"pcut", "Ctrl+X"}, {"pcopy", "Ctrl+C"}, {"ppaste", "Ctrl+V"},
-      {"pdelete", "Del"},  {"pcont", "F1"}};
+      {"pdelete", "Del"},  {"pcont", "F1"},    {"pundo", "Ctrl+Z"}, {"predo", "Ctrl+Shift+Z"}};
   for (const auto& [name, text] : expected) EXPECT_EQ(keys(name), text) << name;
   // No two items share a key, and items without one stay without.
   QStringList seen;
@@ -55,7 +55,11 @@ TEST_F(ShortcutsAboutTest, MenuItemsCarryTheExpectedKeys) {
     EXPECT_FALSE(seen.contains(k)) << k.toStdString();
     seen << k;
   }
-  EXPECT_EQ(seen.size(), 10);
+  EXPECT_EQ(seen.size(), 12);
+  // Redo answers to both of its keys.
+  const QList<QKeySequence> redo_keys = action("predo")->shortcuts();
+  ASSERT_EQ(redo_keys.size(), 2);
+  EXPECT_EQ(redo_keys[1].toString(QKeySequence::PortableText), "Ctrl+Y");
   EXPECT_TRUE(action("pexit")->shortcut().isEmpty());
   EXPECT_TRUE(action("pcleara")->shortcut().isEmpty());
 }
@@ -94,6 +98,28 @@ TEST_F(ShortcutsAboutTest, SaveKeyRunsSave) {
   QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_EQ(h.dialogs.files.size(), 1u);  // only Save as asks for a name
   EXPECT_EQ(h.dialogs.files[0].prompt, "save");
+}
+
+TEST_F(ShortcutsAboutTest, UndoAndBothRedoKeysReachTheEditHistory) {
+  h.connect();
+  h.recorder.press("crec");
+  for (int i = 0; i < 40; ++i) h.recorder.tick("Timer1");
+  h.recorder.press("crec");
+  h.state().sel_start = 5;
+  h.state().sel_end = 15;
+  ASSERT_TRUE(h.recorder.press("pdelete"));
+  const float after = h.state().rec_next;
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(h.state().rec_next, 41.0f);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(h.state().rec_next, after);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  window->sync();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(h.state().rec_next, after);
 }
 
 TEST_F(ShortcutsAboutTest, AboutShowsNameVersionAndBuildDate) {

@@ -1,0 +1,26 @@
+#include "recorder/window/change_tracking.h"
+
+#include "recorder/numbers/number_format.h"
+
+namespace zetra {
+
+void note_change(RecorderContext& context) {
+  ++context.state.revision;
+  Procedures::call(context.procedures.show_status_field);
+}
+
+void note_saved(RecorderContext& context) {
+  RecorderState& s = context.state;
+  s.saved_revision = s.revision;
+  s.saved_time = numbers::format_clock_time(clock_of(context.platform).seconds_of_day());
+  Procedures::call(context.procedures.show_status_field);
+}
+
+void note_clean(RecorderContext& context) {
+  RecorderState& s = context.state;
+  s.saved_revision = s.revision;
+  s.saved_time.clear();
+  Procedures::call(context.procedures.show_status_field);
+}
+
+}  // namespace zetra
