@@ -129,17 +129,17 @@ void RecordingCommands::adopt_recovered(const std::string& name, const FileIdent
 }
 
 // A file another program changed since the recording was journaled is replaced only on Yes.
-bool RecordingCommands::replace_confirmed(const std::string& path) {
+bool RecordingCommands::replace_confirmed(const std::string& path, const std::string& title) {
   if (recovered_name_.empty() || path != recovered_name_) return true;
   const FileIdentity now = identity_of(path);
   if (!now.exists || now == recovered_identity_) return true;
-  return may_replace(path, "Save", true);
+  return may_replace(path, title, true);
 }
 
 bool RecordingCommands::save() {
   const RecorderState& s = context_.state;
   if (!(s.rec_next > 2)) return true;  // fewer than two samples: nothing to save
-  if (!s.file_name.empty() && !replace_confirmed(s.file_name)) return false;
+  if (!s.file_name.empty() && !replace_confirmed(s.file_name, "Save")) return false;
   busy();
   const bool ok = s.file_name.empty() || write(s.file_name);
   idle();
@@ -151,6 +151,7 @@ void RecordingCommands::save_as() {
   const std::string name =
       context_.platform.dialogs.save_file(kSaveAsTitle, kZtrFilter, "ztr", s.file_name);
   if (!(s.rec_next > 1) || name.empty() || !may_replace(name, kSaveAsTitle, false)) return;
+  if (!replace_confirmed(name, kSaveAsTitle)) return;  // the recovered file, changed since
   busy();
   if (write(name)) s.file_name = name;  // a failed write leaves the current name as it was
   set_caption();

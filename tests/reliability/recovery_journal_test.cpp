@@ -350,6 +350,13 @@ TEST_F(JournalTest, RecoveryRestoresTheFileNameAndSaveAsksBeforeReplacingAFileCh
       continue;
     }
     const size_t journals = testing::journals_in(folder.path()).size();
+    dialogs.file_answers = {run};  // Save as to the same name asks just the same
+    recorder->press("psaveas");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, run + " already exists. Replace it?");
+    EXPECT_EQ(dialogs.messages[1].title, "Save a file as");
+    EXPECT_EQ(testing::read_bytes(run), changed) << "no answer counts as No";
+    dialogs.messages.pop_back();
     dialogs.message_answers = {MessageAnswer::No};
     recorder->press("psave");
     ASSERT_EQ(dialogs.messages.size(), 2u);
