@@ -13,7 +13,10 @@ bool may_discard_changes(RecorderContext& context, const std::string& title) {
       platform::MessageButtons::YesNoCancel);
   if (answer == MessageAnswer::No) return true;
   if (answer != MessageAnswer::Yes) return false;
-  return context.procedures.save_recording && context.procedures.save_recording();
+  // Go on only when the changes are really on disk: a recording too short to be written is
+  // "saved" without a write, and going on would lose it and its notes.
+  const auto& save = context.procedures.save_recording;
+  return save && save() && !context.state.unsaved();
 }
 
 }  // namespace zetra

@@ -73,6 +73,21 @@ TEST_F(UnsavedChangesTest, SamplesEditsAndNotesMakeItUnsavedSaveAndOpenMakeItSav
   EXPECT_FALSE(w["pundo"].enabled) << "another recording: the history is gone";
 }
 
+TEST_F(UnsavedChangesTest, YesOverASingleSampleWritesNothingSoTheNotesAreKept) {
+  record(1);  // one sample: too short to be written
+  w["nt1"].caption = "Notes: calibration of buffer B";
+  w.invoke("nt1");
+  const std::string name = s.file_name;
+  h.dialogs.message_answers = {MessageAnswer::Yes};
+  h.dialogs.file_answers = {folder.file("next.ztr")};
+  h.recorder.press("pnew");
+  EXPECT_EQ(questions(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(name));
+  EXPECT_EQ(s.file_name, name) << "New did not go on";
+  EXPECT_EQ(w["nt1"].caption, "Notes: calibration of buffer B");
+  EXPECT_TRUE(s.unsaved());
+}
+
 TEST_F(UnsavedChangesTest, NewOverNothingLeavesNothingUnsavedAndAsksNothing) {
   h.dialogs.file_answers = {folder.file("a.ztr")};
   ASSERT_TRUE(h.recorder.press("pnew"));
