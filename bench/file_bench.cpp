@@ -1,12 +1,14 @@
 // save_5m and open_5m: the recording file of a 5,000,000-sample store written and read by the
-// recorder's file code, against one write (one read) of the same number of bytes with the same
-// flush to disk and file replacement around it.
+// recorder's file code, against one write of the same number of bytes with the same flush to disk
+// and file replacement around it (one read into a buffer that already exists); then export_5m
+// on the same file.
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/figures.h"
 #include "recorder/files/recording_file.h"
@@ -28,7 +30,7 @@ bool plain_save(const std::string& path, const uint8_t* data, size_t size) {
   return ok && std::rename(beside.c_str(), path.c_str()) == 0;
 }
 
-// As the reader does: open, find the size, then one read into fresh memory of that size.
+// Open, find the size, then one read into fresh memory of that size.
 std::unique_ptr<uint8_t[]> plain_open(const std::string& path, size_t& size) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return nullptr;
@@ -41,9 +43,22 @@ std::unique_ptr<uint8_t[]> plain_open(const std::string& path, size_t& size) {
   return data;
 }
 
+// The open baseline: open, find the size, one read into `buffer` (already there and touched).
+bool plain_read(const std::string& path, std::vector<uint8_t>& buffer) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  std::fseek(f, 0, SEEK_END);
+  const auto size = static_cast<size_t>(std::ftell(f));
+  std::fseek(f, 0, SEEK_SET);
+  const bool ok = size <= buffer.size() && std::fread(buffer.data(), 1, size, f) == size;
+  std::fclose(f);
+  return ok;
+}
+
 }  // namespace
 
-void file_figures(const RunOptions& options, Report& report, const std::string& folder) {
+void file_figures(const RunOptions& options, Report& report, const std::string& folder,
+                  const std::string& program) {
   RecordingStore store;
   store.allocate(kStore);
   fill_recording(store, kStore - 1, 9);
@@ -80,18 +95,23 @@ void file_figures(const RunOptions& options, Report& report, const std::string& 
                std::to_string(size) + " bytes written by both:");
 
   bool read_ok = true;
+  std::vector<uint8_t> buffer(size, 1);  // the baseline's buffer, there before the timing
+  // Ours reads into arrays of a recording of the same size that is already there, as the
+  // baseline reads into its buffer.
+  files::LoadedRecording loaded;
+  read_ok = files::read_recording(ours_path, loaded, error);
   const Pair open = fastest_pair(
-      options.reps(3),
-      [&] {
-        files::LoadedRecording loaded;
-        read_ok = files::read_recording(ours_path, loaded, error) && read_ok;
-      },
-      [&] {
-        size_t n = 0;
-        read_ok = plain_open(plain_path, n) != nullptr && n == size && read_ok;
-      });
-  report.ratio("open_5m", open.ours * 1e3, open.baseline * 1e3, "ms", 1.5);
+      options.reps(3), [&] { read_ok = files::read_recording(ours_path, loaded, error) && read_ok; },
+      [&] { read_ok = plain_read(plain_path, buffer) && read_ok; });
+  report.ratio("open_5m", open.ours * 1e3, open.baseline * 1e3, "ms", 1.3);
+  // For the record: into fresh arrays, which the system first has to fault in.
+  const double fresh = fastest(options.reps(3), [&] {
+    files::LoadedRecording fresh_arrays;
+    read_ok = files::read_recording(ours_path, fresh_arrays, error) && read_ok;
+  });
+  std::printf("open_5m_fresh_arrays: ours %.1f ms (no target)\n", fresh * 1e3);
   report.check("open_5m_result", read_ok, "both read the whole file:");
+  export_figures(options, report, program, ours_path);
   std::filesystem::remove(ours_path);
   std::filesystem::remove(plain_path);
 }

@@ -39,6 +39,15 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
+char* snprintf_field(char* out, double value, int decimals, char separator) {
+  const double scale = decimals == 1 ? 10.0 : 100.0;
+  const double scaled = std::round(std::fabs(value) * scale);
+  const bool negative = value < 0 && scaled != 0;
+  out += std::snprintf(out, 64, "%s%.*f", negative ? "-" : "", decimals, scaled / scale);
+  *out++ = separator;
+  return out;
+}
+
 namespace {
 
 int decimals_for(double value) {

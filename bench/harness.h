@@ -48,6 +48,11 @@ class Report {
 // and an occasional marker dip, temperatures drift slowly around 25 deg C. Same seed, same data.
 void fill_recording(RecordingStore& store, size_t n, unsigned seed);
 
+// One table field by snprintf and its separator at `out` (64 characters of room), written as the
+// recorder's text writes numbers: halves away from zero and no minus sign on a zero. Returns the
+// end. The baselines of the table texts.
+char* snprintf_field(char* out, double value, int decimals, char separator);
+
 // Text of a value with the fixed number of decimals the report uses.
 std::string fixed(double value, int decimals);
 

@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
   using namespace zetra::bench;
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--child-memory") return memory_child();
+  if (first == "--child-settings" && argc > 2) return settings_child(argv[2]);
+  if (first == "--child-export" && argc > 4) {
+    return export_child(argv[2], std::string(argv[3]) == "csv", std::atoll(argv[4]));
+  }
   if (first == "--child-startup" && argc > 3) {
     return startup_child(argc, argv, std::atoll(argv[2]), argv[3]);
   }
@@ -44,7 +48,7 @@ int main(int argc, char** argv) {
     if (only.empty() || only == "chart") chart_figures(options, report);
   }
   if (only.empty() || only == "scan") scan_figures(options, report);
-  if (only.empty() || only == "files") file_figures(options, report, folder);
+  if (only.empty() || only == "files") file_figures(options, report, folder, this_program());
   if (only.empty() || only == "tick") tick_figures(options, report);
   if (only.empty() || only == "undo") undo_figures(options, report);
   if (only.empty() || only == "process") process_figures(options, report, this_program(), folder);

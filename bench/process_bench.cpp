@@ -127,6 +127,14 @@ int startup_child(int argc, char** argv, long long start_ns, const std::string& 
   std::_Exit(0);  // no exit handling: the settings file stays as it was
 }
 
+// Writes the settings file of a recorder at 5 samples/s on USB1 into `folder` (for idle_cpu.sh).
+int settings_child(const std::string& folder) {
+  testing::RecorderHarness h(testing::Transport::Usb, folder);
+  h.recorder.press("p5s1");
+  Procedures::call(h.recorder.context().procedures.zetrasave);
+  return h.state().sample_interval == 0.2f ? 0 : 1;
+}
+
 void process_figures(const RunOptions& options, Report& report, const std::string& program,
                      const std::string& folder) {
   const double arrays_mb = 2.0 * 4 * 4 * static_cast<double>(kStore + 1) / 1e6;

@@ -1,26 +1,33 @@
-// The redraw baseline: a surface that forwards everything to a real one, except that a trace is
-// drawn the plain way, one line() per pair of neighbouring samples.
+// The redraw baseline: a surface that forwards everything to a Qt surface, except that a trace is
+// drawn the plain competent way: one painter with the surface's own pen, one drawLine per pair of
+// neighbouring samples.
 #pragma once
 
-#include "platform/surface.h"
+#include <QPainter>
+
+#include "platform/qt/qt_surface.h"
 
 namespace zetra::bench {
 
 class SegmentSurface : public platform::Surface {
  public:
-  explicit SegmentSurface(platform::Surface& target) : t_(target) {}
+  explicit SegmentSurface(platform::QtSurface& target) : t_(target) {}
 
   void polyline(float first_x, const float* ys, int count) override {
     polyline(first_x, ys, count, t_.foreground());
   }
   void polyline(float first_x, const float* ys, int count, platform::Colour colour) override {
-    const platform::LineStyle style = t_.line_style();
-    t_.set_line_style(platform::LineStyle::Solid);
-    for (int k = 0; k + 1 < count; ++k) {
-      t_.line(first_x + static_cast<float>(k), ys[k], first_x + static_cast<float>(k + 1),
-              ys[k + 1], colour);
+    if (count < 2) return;
+    QPainter painter(&t_.canvas());
+    t_.begin(painter, colour, platform::LineStyle::Solid);
+    int x = t_.pixel_x(first_x), y = t_.pixel_y(ys[0]);
+    for (int k = 1; k < count; ++k) {
+      const int next_x = t_.pixel_x(first_x + static_cast<float>(k));
+      const int next_y = t_.pixel_y(ys[k]);
+      painter.drawLine(x, y, next_x, next_y);
+      x = next_x;
+      y = next_y;
     }
-    t_.set_line_style(style);
   }
 
   void set_scale(float top, float height, float width) override { t_.set_scale(top, height, width); }
@@ -49,7 +56,7 @@ class SegmentSurface : public platform::Surface {
   platform::Bitmap bitmap() const override { return t_.bitmap(); }
 
  private:
-  platform::Surface& t_;
+  platform::QtSurface& t_;
 };
 
 }  // namespace zetra::bench

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps imagemagick poppler-utils xdotool
+  xvfb xauth x11-apps imagemagick poppler-utils xdotool python3
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev
   osslsigncode openssl python3

@@ -1,6 +1,10 @@
 #include "tools/ztrtool_commands.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "recorder/analysis/clipboard_text.h"
@@ -17,7 +21,7 @@ constexpr const char* kHelp =
     "\n"
     "Commands:\n"
     "  info FILE      the settings stored with the recording, its sample count and duration,\n"
-    "                 and its notes\n"
+    "                 and its notes (control characters shown as \\xNN, a backslash as \\\\)\n"
     "  export FILE [--from N] [--to M] [--csv]\n"
     "                 writes samples N to M (by default all of them) to standard output as\n"
     "                 the text table the recorder's Copy puts on the clipboard: a header line,\n"
@@ -26,6 +30,7 @@ constexpr const char* kHelp =
     "                 ended by CR LF. Currents are temperature-compensated when the recording\n"
     "                 was saved with compensation on.\n"
     "                 --csv writes the same values as CSV: one header line, commas, periods.\n"
+    "                 An empty recording gives the header line only.\n"
     "  check FILE     exit status 0 when the recorder can open FILE, with a line for each\n"
     "                 display setting it would replace by its start-up value; otherwise a\n"
     "                 message saying what is wrong and exit status 1. Only regular files\n"
@@ -49,9 +54,28 @@ bool load(const std::string& path, files::LoadedRecording& loaded, std::ostream&
   return false;
 }
 
-std::string trimmed_notes(const std::string& notes) {
+// The notes as terminal-safe text: each line break of the notes starts a new line indented under
+// the first, a backslash doubles, and every other control character (which a terminal could take
+// as a command) is written as \xNN. The code page decodes to no C1 controls.
+std::string printable_notes(const std::string& notes) {
   const size_t end = notes.find_last_not_of(' ');
-  return files::from_windows1252(end == std::string::npos ? "" : notes.substr(0, end + 1));
+  const std::string text = files::from_windows1252(end == std::string::npos ? "" : notes.substr(0, end + 1));
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\n       ";  // under the text after "notes: "
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
@@ -76,7 +100,7 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
       << "temperature compensation: " << (h.tc_off == 1 ? "off" : "on") << "\n"
       << "colours: CH1 " << f(h.color_cur1) << ", CH2 " << f(h.color_cur2) << ", T1 "
       << f(h.color_temp1) << ", T2 " << f(h.color_temp2) << "\n"
-      << "notes: " << trimmed_notes(r.notes) << "\n";
+      << "notes: " << printable_notes(r.notes) << "\n";
   return 0;
 }
 
@@ -95,30 +119,33 @@ bool parse_count(const std::string& text, long long& value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
-// The clipboard table turned into CSV: the same value texts, commas for TABs.
-std::string as_csv(const std::string& table) {
-  std::string csv = "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n";
-  csv.reserve(table.size() + csv.size());
-  for (size_t at = table.find("\r\n") + 2; at < table.size(); ++at) {
-    csv += table[at] == '\t' ? ',' : table[at];
-  }
-  return csv;
-}
-
 struct ExportOptions {
-  long long from = 1, to = -1;
+  std::optional<long long> from, to;
   bool csv = false;
 };
+
+// Lines formatted and written per block: the table is never held whole.
+constexpr size_t kBlockLines = 65536;
+
+bool write_failed(std::ostream& out, std::ostream& err) {
+  if (out) return false;
+  err << "ztrtool: cannot write the output"
+      << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << "\n";
+  return true;
+}
 
 int export_table(const std::string& path, const ExportOptions& options, std::ostream& out,
                  std::ostream& err) {
   files::LoadedRecording r;
   if (!load(path, r, err)) return kBadFile;
   const auto held = static_cast<long long>(r.header.rec_next) - 1;
-  const long long to = options.to < 0 ? held : options.to;
-  if (options.from < 1 || to > held || options.from > to) {
-    err << "ztrtool: " << path << ": samples " << options.from << " to " << to
-        << " are not all held; the file holds samples 1 to " << held << "\n";
+  const long long from = options.from.value_or(1);
+  const long long to = options.to.value_or(held);
+  const bool everything = !options.from && !options.to;
+  if (!everything && (from > to || to > held)) {
+    err << "ztrtool: " << path << ": samples " << from << " to " << to
+        << " are not all held; the file holds "
+        << (held > 0 ? "samples 1 to " + std::to_string(held) : std::string("no samples")) << "\n";
     return kUsage;
   }
   RecordingStore store;
@@ -137,13 +164,25 @@ int export_table(const std::string& path, const ExportOptions& options, std::ost
   settings.tc_factor1 = r.header.tc_factor1;
   settings.tc_factor2 = r.header.tc_factor2;
   settings.tc_on = r.header.tc_off != 1;
-  analysis::TableRange range;
-  range.first_position = static_cast<float>(options.from);
-  range.first_index = static_cast<size_t>(options.from);
-  range.count = static_cast<size_t>(to - options.from + 1);
-  const std::string table = analysis::table_text(store, settings, range);
-  out << (options.csv ? as_csv(table) : table);
-  return out ? 0 : kBadFile;
+  std::string block;
+  if (options.csv) {
+    block = "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n";
+  } else {
+    analysis::append_table_header(block);
+  }
+  errno = 0;
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
+  for (long long first = from; first <= to && out; first += kBlockLines) {
+    analysis::TableRange range;
+    range.first_position = static_cast<float>(first);  // whole numbers, exact below 2^24
+    range.first_index = static_cast<size_t>(first);
+    range.count = static_cast<size_t>(std::min<long long>(kBlockLines, to - first + 1));
+    block.clear();
+    analysis::append_table_lines(block, store, settings, range, options.csv ? ',' : '\t');
+    out.write(block.data(), static_cast<std::streamsize>(block.size()));
+  }
+  out.flush();
+  return write_failed(out, err) ? kBadFile : 0;
 }
 
 int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -155,8 +194,8 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
       options.csv = true;
     } else if (a == "--from" || a == "--to") {
       long long value = 0;
-      if (i + 1 >= args.size() || !parse_count(args[i + 1], value)) {
-        return usage(err, a + " needs a whole sample number");
+      if (i + 1 >= args.size() || !parse_count(args[i + 1], value) || value < 1) {
+        return usage(err, a + " needs a sample number of 1 or more");
       }
       (a == "--from" ? options.from : options.to) = value;
       ++i;
@@ -167,12 +206,14 @@ int run_export(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
   if (path.empty()) return usage(err, "export needs a FILE");
+  if (options.from && options.to && *options.from > *options.to) {
+    return usage(err, "--from " + std::to_string(*options.from) + " lies after --to " +
+                          std::to_string(*options.to));
+  }
   return export_table(path, options, out, err);
 }
 
-}  // namespace
-
-int run_ztrtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return usage(err, "no command given");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -183,6 +224,17 @@ int run_ztrtool(const std::vector<std::string>& args, std::ostream& out, std::os
   if (command != "info" && command != "check") return usage(err, "unknown command '" + command + "'");
   if (args.size() != 2) return usage(err, command + " takes exactly one FILE");
   return command == "info" ? info(args[1], out, err) : check(args[1], out, err);
+}
+
+}  // namespace
+
+// A command that wrote its output but could not deliver it (a full disk, a closed pipe) failed.
+int run_ztrtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  errno = 0;
+  const int status = dispatch(args, out, err);
+  out.flush();
+  if (status == 0 && write_failed(out, err)) return kBadFile;
+  return status;
 }
 
 }  // namespace zetra::tools

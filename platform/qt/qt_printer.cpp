@@ -135,7 +135,7 @@ void QtPrinter::print_line(const QString& line) {
   p.setPen(colour_);
   const QFontMetricsF metrics(font, &printer_);
   const QRectF page = page_pixels();
-  QString rest = line;
+  qsizetype start = 0;
   do {
     QPointF at = to_device(x_, y_);
     if (at.y() + metrics.height() > page.height() && at.y() > metrics.height()) {
@@ -143,12 +143,18 @@ void QtPrinter::print_line(const QString& line) {
       y_ = from_device_y(0);
       at = to_device(x_, y_);
     }
-    qsizetype fit = rest.size();
-    while (fit > 1 && at.x() + metrics.horizontalAdvance(rest.left(fit)) > page.width()) fit -= 1;
-    p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), rest.left(fit));
-    rest = rest.mid(fit);
+    // Grows the printed piece while the next character still fits: the work per printed line
+    // is bounded by the page's width, so a long line takes time in proportion to its length.
+    const qsizetype left = line.size() - start;
+    qsizetype fit = 1;
+    while (fit < left &&
+           at.x() + metrics.horizontalAdvance(line.mid(start, fit + 1)) <= page.width()) {
+      fit += 1;
+    }
+    p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), line.mid(start, fit));
+    start += fit;
     y_ = from_device_y(at.y() + metrics.height());
-  } while (!rest.isEmpty());
+  } while (start < line.size());
 }
 
 void QtPrinter::new_page() {

@@ -7,17 +7,6 @@
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
-namespace {
-
-// Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
-constexpr double kFarPixel = 1.0e6;
-
-int to_pixel(double value) {
-  if (!(value == value)) return 0;  // NaN
-  return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
-}
-
-}  // namespace
 
 QtSurface::QtSurface(Colour background) : background_(background & 0xFFFFFFu) { resize(1, 1); }
 
@@ -27,7 +16,13 @@ void QtSurface::resize(int width_px, int height_px, qreal device_pixel_ratio) {
   const int height = static_cast<int>(std::lround(std::max(1, height_px) * dpr_));
   image_ = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
   image_.setDevicePixelRatio(dpr_);
+  update_factors();
   clear();
+}
+
+void QtSurface::update_factors() {
+  x_factor_ = static_cast<double>(image_.width() - 1) / width_;
+  y_factor_ = static_cast<double>(image_.height() - 1) / height_;
 }
 
 int QtSurface::device_pen_width() const {
@@ -39,17 +34,36 @@ void QtSurface::set_scale(float top, float height, float width) {
   top_ = top;
   height_ = height;
   width_ = width;
+  update_factors();
 }
 
-int QtSurface::pixel_x(float x) const {
-  return to_pixel(static_cast<double>(x) * (image_.width() - 1) / width_);
+void QtSurface::clear() {
+  image_.fill(to_qcolor(background_));
+  changed_ = image_.rect();
 }
 
-int QtSurface::pixel_y(float y) const {
-  return to_pixel((static_cast<double>(y) - top_) * (image_.height() - 1) / height_);
+void QtSurface::mark_changed(const QRect& device_rect) {
+  changed_ |= device_rect.intersected(image_.rect());
 }
 
-void QtSurface::clear() { image_.fill(to_qcolor(background_)); }
+// Lines of device pixels from (x1, y1) to (x2, y2): a square-capped pen reaches half its width
+// beyond both ends; one more pixel covers the rasteriser's rounding.
+void QtSurface::mark_line(int x1, int y1, int x2, int y2) {
+  const int reach = device_pen_width() / 2 + 1;
+  mark_changed(QRect(QPoint(std::min(x1, x2) - reach, std::min(y1, y2) - reach),
+                     QPoint(std::max(x1, x2) + reach, std::max(y1, y2) + reach)));
+}
+
+QRect QtSurface::take_changed() {
+  if (changed_.isEmpty()) return {};
+  // Device pixels to the logical pixels a widget repaints, rounded outwards.
+  const QRect device = changed_;
+  changed_ = QRect();
+  const auto down = [this](int v) { return static_cast<int>(std::floor(v / dpr_)); };
+  const auto up = [this](int v) { return static_cast<int>(std::ceil(v / dpr_)); };
+  return QRect(QPoint(down(device.left()), down(device.top())),
+               QPoint(up(device.right() + 1) - 1, up(device.bottom() + 1) - 1));
+}
 
 // Lines are drawn in device pixels: the painter's own scaling by the ratio is undone.
 void QtSurface::begin(QPainter& painter, Colour colour, LineStyle style) const {
@@ -68,7 +82,9 @@ void QtSurface::line(float x1, float y1, float x2, float y2) { line(x1, y1, x2, 
 void QtSurface::line(float x1, float y1, float x2, float y2, Colour colour) {
   QPainter painter(&image_);
   begin(painter, colour, style_);
-  painter.drawLine(pixel_x(x1), pixel_y(y1), pixel_x(x2), pixel_y(y2));
+  const int px1 = pixel_x(x1), py1 = pixel_y(y1), px2 = pixel_x(x2), py2 = pixel_y(y2);
+  painter.drawLine(px1, py1, px2, py2);
+  mark_line(px1, py1, px2, py2);
 }
 
 // A square dot as wide as the pen, written straight into the picture.
@@ -83,6 +99,7 @@ void QtSurface::point(float x, float y) {
       line[col] = mode_ == DrawMode::Invert ? (line[col] ^ 0x00FFFFFFu) : rgb;
     }
   }
+  mark_changed(QRect(left, top, size, size));
 }
 
 void QtSurface::polyline(float first_x, const float* ys, int count) {
@@ -97,28 +114,16 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
   if (count < 2) return;
   lines_.clear();
   int column = pixel_x(first_x);
-  int first = pixel_y(ys[0]);
-  int low = first, high = first, last = first;
-  bool several = false;  // the current column holds more than one sample
   previous_column_ = column;
-  previous_last_ = first;
-  for (int k = 1; k < count; ++k) {
-    const int px = pixel_x(first_x + static_cast<float>(k));
-    const int py = pixel_y(ys[k]);
-    if (px != column) {
-      flush_column(column, first, low, high, last, several);
-      column = px;
-      first = low = high = last = py;
-      several = false;
-      continue;
-    }
-    several = true;
-    low = std::min(low, py);
-    high = std::max(high, py);
-    last = py;
+  previous_last_ = pixel_y(ys[0]);
+  for (int k = 0; k < count;) {
+    const int end = column_end(first_x, k, count, column);
+    flush_run(column, ys + k, end - k);
+    if (end < count) column = pixel_x(first_x + static_cast<float>(end));
+    k = end;
   }
-  flush_column(column, first, low, high, last, several);
-  if (lines_.empty()) lines_.emplace_back(column, low, column, high);  // all in one pixel
+  if (lines_.empty()) lines_.emplace_back(column, previous_last_, column, previous_last_);
+  mark_lines();
   QPainter painter(&image_);
   begin(painter, colour, LineStyle::Solid);
   if (device_pen_width() == 1) {
@@ -127,6 +132,56 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
     // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
     for (const QLine& l : lines_) painter.drawLine(l);
   }
+}
+
+void QtSurface::mark_lines() {
+  int left = lines_[0].x1(), right = left, top = lines_[0].y1(), bottom = top;
+  for (const QLine& l : lines_) {
+    left = std::min({left, l.x1(), l.x2()});
+    right = std::max({right, l.x1(), l.x2()});
+    top = std::min({top, l.y1(), l.y2()});
+    bottom = std::max({bottom, l.y1(), l.y2()});
+  }
+  mark_line(left, top, right, bottom);
+}
+
+// The first sample from `from` on that lies beyond `column`. Columns grow with x, so the boundary
+// is estimated from the inverse mapping and then settled by pixel_x itself: the samples of one
+// column are found with two or three mappings instead of one per sample.
+int QtSurface::column_end(float first_x, int from, int count, int column) const {
+  int k = from + 1;
+  if (x_factor_ > 0 && std::isfinite(x_factor_)) {
+    const double estimate = std::ceil((column + 0.5) / x_factor_ - first_x);
+    if (estimate > k) k = static_cast<int>(std::min(estimate, static_cast<double>(count)));
+  }
+  while (k > from + 1 && pixel_x(first_x + static_cast<float>(k - 1)) != column) --k;
+  while (k < count && pixel_x(first_x + static_cast<float>(k)) == column) ++k;
+  return k;
+}
+
+// The `n` samples of one column. Rows grow (or fall) with y, so the column's extent is the rows of
+// its smallest and largest y, found in one pass; a NaN (row 0) makes every sample count alone.
+void QtSurface::flush_run(int column, const float* ys, int n) {
+  float smallest = ys[0], largest = ys[0];
+  bool nan = false;
+  for (int j = 1; j < n; ++j) {
+    const float y = ys[j];
+    nan |= y != y;
+    smallest = y < smallest ? y : smallest;
+    largest = y > largest ? y : largest;
+  }
+  int low = 0, high = 0;
+  if (nan || ys[0] != ys[0] || !std::isfinite(y_factor_)) {
+    low = high = pixel_y(ys[0]);
+    for (int j = 1; j < n; ++j) {
+      low = std::min(low, pixel_y(ys[j]));
+      high = std::max(high, pixel_y(ys[j]));
+    }
+  } else {
+    low = std::min(pixel_y(smallest), pixel_y(largest));
+    high = std::max(pixel_y(smallest), pixel_y(largest));
+  }
+  flush_column(column, pixel_y(ys[0]), low, high, pixel_y(ys[n - 1]), n > 1);
 }
 
 void QtSurface::flush_column(int column, int first, int low, int high, int last, bool several) {
@@ -147,8 +202,13 @@ void QtSurface::print_text(const std::string& text) {
   painter.setPen(to_qcolor(foreground_));
   painter.setFont(font_);
   const QFontMetrics metrics(font_);
-  painter.drawText(QPointF(pixel_x(text_x_) / dpr_, pixel_y(text_y_) / dpr_ + metrics.ascent()),
-                   QString::fromStdString(text));
+  const QString qtext = QString::fromStdString(text);
+  const QPointF at(pixel_x(text_x_) / dpr_, pixel_y(text_y_) / dpr_);
+  painter.drawText(at + QPointF(0, metrics.ascent()), qtext);
+  // Glyphs may reach a little beyond their advance (italics, antialiased edges).
+  const QRectF logical(at, QSizeF(metrics.horizontalAdvance(qtext), metrics.height()));
+  const QRectF device(logical.topLeft() * dpr_, logical.size() * dpr_);
+  mark_changed(device.toAlignedRect().adjusted(-4, -4, 4, 4));
 }
 
 Bitmap QtSurface::bitmap() const {

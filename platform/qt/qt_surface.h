@@ -6,10 +6,13 @@
 #include <QFont>
 #include <QImage>
 #include <QLine>
+#include <QRect>
 #include <QPainter>
+#include <algorithm>
 #include <vector>
 
 #include "platform/surface.h"
+#include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
 
@@ -24,6 +27,8 @@ class QtSurface : public Surface {
   void set_placement(const TwipsRect& placement) { placement_ = placement; }
   void set_font(const QFont& font) { font_ = font; }
   const QImage& image() const { return image_; }
+  // The picture for drawing on by hand with begin()'s pen (benchmarks and tests).
+  QImage& canvas() { return image_; }
 
   void set_scale(float top, float height, float width) override;
   float scale_top() const override { return top_; }
@@ -51,20 +56,39 @@ class QtSurface : public Surface {
   Bitmap bitmap() const override;
 
   // Device pixel of a user coordinate (the logical pixel at ratio 1): the edges of the scale fall
-  // on the first and last pixel.
-  int pixel_x(float x) const;
-  int pixel_y(float y) const;
+  // on the first and last pixel. The factors are taken when the scale or the size changes.
+  int pixel_x(float x) const { return to_pixel(static_cast<double>(x) * x_factor_); }
+  int pixel_y(float y) const { return to_pixel((static_cast<double>(y) - top_) * y_factor_); }
   // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
   // ratio.
   int device_pen_width() const;
+  // The part of the picture drawn on since the last call, in logical pixels (empty when nothing
+  // was): what a widget showing the picture has to repaint.
+  QRect take_changed();
+  // A painter on image() set up as every line of this surface is drawn: device pixels, no
+  // antialiasing, the pen width, style and square caps, and the drawing mode.
+  void begin(QPainter& painter, Colour colour, LineStyle style) const;
 
  private:
-  void begin(QPainter& painter, Colour colour, LineStyle style) const;
   void flush_column(int column, int first, int low, int high, int last, bool several);
+  void flush_run(int column, const float* ys, int n);
+  void mark_changed(const QRect& device_rect);
+  void mark_line(int x1, int y1, int x2, int y2);
+  void mark_lines();
+  void update_factors();
+  int column_end(float first_x, int from, int count, int column) const;
+
+  // Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
+  static constexpr double kFarPixel = 1.0e6;
+  static int to_pixel(double value) {
+    if (!(value == value)) return 0;  // NaN
+    return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
+  }
 
   QImage image_;
   qreal dpr_ = 1.0;  // device pixels per logical pixel of image_
   float top_ = 1, height_ = -1, width_ = 1;
+  double x_factor_ = 0, y_factor_ = 0;  // device pixels per user unit across and down
   int pen_width_ = 1;
   Colour foreground_ = 0, background_;
   LineStyle style_ = LineStyle::Solid;
@@ -74,6 +98,7 @@ class QtSurface : public Surface {
   QFont font_;
   std::vector<QLine> lines_;  // a polyline's lines, kept to draw them in one call without allocating
   int previous_column_ = 0, previous_last_ = 0;
+  QRect changed_;  // device pixels drawn on since take_changed()
 };
 
 // 0x00BBGGRR as Qt's colour.

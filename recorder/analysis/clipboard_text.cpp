@@ -32,7 +32,8 @@ void append_table_header(std::string& out) {
 }
 
 void append_table_lines(std::string& out, const RecordingStore& store,
-                        const ConditioningSettings& settings, const TableRange& range) {
+                        const ConditioningSettings& settings, const TableRange& range,
+                        char separator) {
   const size_t size = store.rec_cur1.size();
   const size_t count = range.first_index >= size ? 0 : std::min(range.count, size - range.first_index);
   const ChannelRule rule1 = channel_rule(settings, 1);
@@ -50,12 +51,12 @@ void append_table_lines(std::string& out, const RecordingStore& store,
     const float pa1 = rule1.compensated_pa(cur1[k], temp1[k]);
     const float pa2 = rule2.compensated_pa(cur2[k], temp2[k]);
     char* p = line.data();
-    p = field(p, position * interval, 1, '\t');
-    p = field(p, pa1, 1, '\t');
-    p = field(p, pa1 / rule1.pa_per_nm, 1, '\t');
-    p = field(p, temp1[k], 2, '\t');
-    p = field(p, pa2, 1, '\t');
-    p = field(p, pa2 / rule2.pa_per_nm, 1, '\t');
+    p = field(p, position * interval, 1, separator);
+    p = field(p, pa1, 1, separator);
+    p = field(p, pa1 / rule1.pa_per_nm, 1, separator);
+    p = field(p, temp1[k], 2, separator);
+    p = field(p, pa2, 1, separator);
+    p = field(p, pa2 / rule2.pa_per_nm, 1, separator);
     p = field(p, temp2[k], 2, '\r');
     *p++ = '\n';
     out.append(line.data(), p);

@@ -23,9 +23,11 @@ void append_table_header(std::string& out);
 
 // One line per sample: time "0.0", CH1 pA "0.0", CH1 nM "0.0", CH1 temperature "0.00", then the
 // same three for CH2. Currents follow the display rule (compensated when tc_on), temperatures are
-// as stored. Lines whose index lies beyond the store's arrays are left out.
+// as stored. Lines whose index lies beyond the store's arrays are left out. `separator` stands
+// between the fields (a comma for CSV).
 void append_table_lines(std::string& out, const RecordingStore& store,
-                        const ConditioningSettings& settings, const TableRange& range);
+                        const ConditioningSettings& settings, const TableRange& range,
+                        char separator = '\t');
 
 // Header and lines in one string.
 std::string table_text(const RecordingStore& store, const ConditioningSettings& settings,

@@ -26,14 +26,14 @@ ChartRenderer::Pass ChartRenderer::begin_pass() const {
   pass.k2 = s.span1 / s.span2;
   pass.kt1 = s.span1 / s.tspan1;
   pass.kt2 = s.span1 / s.tspan2;
+  pass.highest = std::max(1.0f, std::min(s.shown_count - 1, s.rec_capacity));
   return pass;
 }
 
 // The sample at chart x: index rnd(view_start + x), kept within the recording's arrays.
 ChartRenderer::TracePoint ChartRenderer::point_at(const Pass& pass, float x) const {
   const RecorderState& s = context_.state;
-  const float highest = std::max(1.0f, std::min(s.shown_count - 1, s.rec_capacity));
-  const auto i = static_cast<size_t>(std::clamp(rnd(s.view_start + x), 1.0f, highest));
+  const auto i = static_cast<size_t>(std::clamp(rnd(s.view_start + x), 1.0f, pass.highest));
   const float t1 = s.rec_temp1[i];
   const float t2 = s.rec_temp2[i];
   const float v1 = pass.nanomolar ? pass.rule1.nanomolar(s.rec_cur1[i], t1)

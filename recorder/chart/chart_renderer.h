@@ -34,6 +34,7 @@ class ChartRenderer {
     bool nanomolar, temperature_lines;
     ChannelRule rule1, rule2;
     float k2, kt1, kt2;  // span1 / span2, span1 / tspan1, span1 / tspan2
+    float highest;       // the highest index a pass reads: the newest sample, within the arrays
   };
 
   Pass begin_pass() const;

@@ -1,7 +1,13 @@
 #include "recorder/files/recording_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -252,18 +258,146 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
 
 }  // namespace
 
+namespace {
+
+bool read_at(int fd, uint8_t* to, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, to, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    to += n, size -= static_cast<size_t>(n), offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+// Records whose samples the arrays hold whole are read with one system call per batch, the samples
+// straight into the arrays (the file is little-endian, as this machine); the settings, notes and
+// unused slots of each record go to `scratch`. Nine pieces a record, within the kernel's limit of
+// 1024 per call.
+constexpr size_t kRecordsPerRead = 100;
+
+bool read_records_direct(int fd, size_t first, size_t last, float* const arrays[4],
+                         uint8_t* scratch) {
+  struct Piece {
+    size_t offset, bytes;
+    int array;  // -1: scratch
+  };
+  static constexpr Piece kPieces[] = {
+      {0, record_offset::kCur1 + 4, -1},          {record_offset::kCur1 + 4, 6000, 0},
+      {record_offset::kCur2, 4, -1},              {record_offset::kCur2 + 4, 6000, 1},
+      {record_offset::kNotes, kNotesBytes + 4, -1}, {record_offset::kTemp1 + 4, 6000, 2},
+      {record_offset::kTemp2, 4, -1},             {record_offset::kTemp2 + 4, 6000, 3},
+      {record_offset::kTspan1, kRecordBytes - record_offset::kTspan1, -1}};
+  std::array<iovec, kRecordsPerRead * std::size(kPieces)> pieces{};
+  for (size_t k = first; k <= last; k += kRecordsPerRead) {
+    const size_t end = std::min(last, k + kRecordsPerRead - 1);
+    size_t n = 0;
+    for (size_t r = k; r <= end; ++r) {
+      const size_t at = (r - 1) * kSamplesPerRecord + 1;  // the record's first sample
+      for (const Piece& p : kPieces) {
+        pieces[n].iov_base = p.array < 0 ? static_cast<void*>(scratch + p.offset)
+                                         : static_cast<void*>(arrays[p.array] + at);
+        pieces[n++].iov_len = p.bytes;
+      }
+    }
+    const size_t bytes = (end - k + 1) * kRecordBytes;
+    const ssize_t got = ::preadv(fd, pieces.data(), static_cast<int>(n),
+                                 static_cast<off_t>((k - 1) * kRecordBytes));
+    if (got < 0 || static_cast<size_t>(got) != bytes) return false;
+  }
+  return true;
+}
+
+// Reads the recording of an open file: every check on the settings and the size first, then the
+// samples. Arrays of `out` that already have the recording's size are filled in place.
+std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
+  if (file_size < kRecordBytes) {
+    return "the file is shorter than one record (" + std::to_string(file_size) + " bytes)";
+  }
+  std::vector<uint8_t> record(kRecordBytes);
+  if (!read_at(fd, record.data(), kRecordBytes, 0)) return "the file cannot be read";
+  RecordingHeader first = decode_header(record.data());
+  // Only a counter an integer can hold is rounded; any other is refused just below.
+  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
+    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
+  }
+  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
+  const size_t count = record_count(first.rec_next);
+  if (file_size < count * kRecordBytes) {
+    return "the file holds " + std::to_string(file_size / kRecordBytes) +
+           " whole records, but its sample counter needs " + std::to_string(count);
+  }
+  // The settings and notes come from the last record; the counter from the first.
+  if (count > 1 && !read_at(fd, record.data(), kRecordBytes, (count - 1) * kRecordBytes)) {
+    return "the file cannot be read";
+  }
+  RecordingHeader h = decode_header(record.data());
+  h.rec_capacity = first.rec_capacity;
+  h.rec_next = first.rec_next;
+  if (std::string problem = header_problem(h); !problem.empty()) return problem;
+  out.findings = replace_unusable_settings(h);
+  // Where the chart stood, brought into the data (a value that is no number starts at the ends).
+  h.shown_count =
+      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
+  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
+
+  const auto size = static_cast<size_t>(first.rec_capacity) + 1;
+  FloatArray* targets[] = {&out.cur1, &out.cur2, &out.temp1, &out.temp2};
+  FloatArray fresh[4];  // for arrays not of the recording's size; they replace them on success
+  float* arrays[4];
+  for (size_t t = 0; t < 4; ++t) {
+    if (targets[t]->size() != size) {
+      try {
+        fresh[t].reset(size);
+      } catch (const std::bad_alloc&) {
+        return "there is not enough memory for its recording";
+      }
+    }
+    arrays[t] = targets[t]->size() == size ? targets[t]->data() : fresh[t].data();
+  }
+  // Records whose samples lie wholly inside the arrays, read straight into them.
+  const size_t whole = std::endian::native == std::endian::little
+                           ? std::min(count, (size - 1) / kSamplesPerRecord)
+                           : 0;
+  std::vector<uint8_t> scratch(kRecordBytes);
+  if (whole > 0 && !read_records_direct(fd, 1, whole, arrays, scratch.data())) {
+    return "the file cannot be read";
+  }
+  for (size_t k = whole + 1; k <= count; ++k) {
+    if (!read_at(fd, scratch.data(), kRecordBytes, (k - 1) * kRecordBytes)) {
+      return "the file cannot be read";
+    }
+    const size_t at = (k - 1) * kSamplesPerRecord;
+    get_block(scratch.data() + record_offset::kCur1, arrays[0], size, at);
+    get_block(scratch.data() + record_offset::kCur2, arrays[1], size, at);
+    get_block(scratch.data() + record_offset::kTemp1, arrays[2], size, at);
+    get_block(scratch.data() + record_offset::kTemp2, arrays[3], size, at);
+  }
+  // Arrays filled in place held an older recording: beyond the records read they become zero,
+  // as fresh ones are.
+  const size_t filled = std::min(count * kSamplesPerRecord + 1, size);
+  for (float* a : arrays) {
+    a[0] = 0;
+    std::fill(a + filled, a + size, 0.0f);
+  }
+  for (size_t t = 0; t < 4; ++t) {
+    if (fresh[t].size() == size) *targets[t] = std::move(fresh[t]);
+  }
+  out.header = h;
+  out.notes = decode_notes(record.data());
+  return {};
+}
+
+}  // namespace
+
 bool read_recording(const std::string& path, LoadedRecording& loaded, std::string& error) {
-  RegularFile file(path);
+  RegularFile file(path);  // a pipe or device is refused before anything is read
   if (!file.is_open()) {
     error = file.error();
     return false;
   }
-  const Reader reader = [&file](uint8_t* to, size_t n) { return file.read_exact(to, n); };
-  LoadedRecording fresh;
-  error = load(reader, file.size(), fresh);
-  if (!error.empty()) return false;
-  loaded = std::move(fresh);
-  return true;
+  error = load_file(file.fd(), file.size(), loaded);
+  return error.empty();
 }
 
 bool parse_recording(const uint8_t* data, size_t size, LoadedRecording& loaded,

@@ -81,7 +81,11 @@ std::string header_problem(const RecordingHeader& header, bool counter_only = fa
 // finding each. The header must have passed header_problem.
 std::vector<std::string> replace_unusable_settings(RecordingHeader& header);
 
-// Reads a recording; on failure `error` says why and `loaded` is untouched.
+// Reads a recording; on failure `error` says why. The samples are read straight into the arrays of
+// `loaded`: arrays that already have the recording's size are filled in place (no fresh memory to
+// fault in), others are allocated. Every check of the file's settings and size comes before any
+// array is touched; only a read that fails midway (a failing disk) leaves arrays handed in partly
+// overwritten. The header and notes change only on success.
 bool read_recording(const std::string& path, LoadedRecording& loaded, std::string& error);
 // The same on the bytes of a file held in memory.
 bool parse_recording(const uint8_t* data, size_t size, LoadedRecording& loaded,

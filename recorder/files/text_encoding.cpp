@@ -6,17 +6,18 @@
 namespace zetra::files {
 namespace {
 
-// Code points of bytes 0x80..0x9F; 0 marks the five bytes the code page leaves unassigned.
+// Code points of bytes 0x80..0x9F. The five bytes the code page leaves unassigned stand for the
+// control characters of the same number, so old notes holding them come back byte for byte.
 constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char byte_for(char32_t code) {
   if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
   for (size_t i = 0; i < kHighControls.size(); ++i) {
-    if (kHighControls[i] != 0 && kHighControls[i] == code) return static_cast<char>(0x80 + i);
+    if (kHighControls[i] == code) return static_cast<char>(0x80 + i);
   }
   return '?';
 }
@@ -63,10 +64,7 @@ std::string from_windows1252(std::string_view cp1252) {
   for (char c : cp1252) {
     const auto byte = static_cast<uint8_t>(c);
     char32_t code = byte;
-    if (byte >= 0x80 && byte < 0xA0) {
-      code = kHighControls[byte - 0x80];
-      if (code == 0) code = 0xFFFD;
-    }
+    if (byte >= 0x80 && byte < 0xA0) code = kHighControls[byte - 0x80];
     append_utf8(out, code);
   }
   return out;

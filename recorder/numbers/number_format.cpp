@@ -8,11 +8,6 @@
 
 namespace zetra::numbers {
 
-int64_t round_half_even(double value) {
-  // nearbyint follows the default rounding mode, round to nearest with ties to even.
-  return static_cast<int64_t>(std::nearbyint(value));
-}
-
 namespace {
 
 constexpr std::array<double, 10> kPowersOfTen = {1e0, 1e1, 1e2, 1e3, 1e4,

@@ -3,6 +3,7 @@
 // always use a period, whatever the locale.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,8 +11,14 @@
 
 namespace zetra::numbers {
 
-// Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
-int64_t round_half_even(double value);
+// Nearest integer, halves to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Inline: drawing rounds every
+// sample. Adding and taking away 1.5 x 2^52 leaves the nearest integer under the default rounding
+// mode (ties to even); magnitudes from 2^51 up are whole numbers already or go to nearbyint.
+inline int64_t round_half_even(double value) {
+  constexpr double kShift = 6755399441055744.0;  // 1.5 x 2^52
+  if (std::fabs(value) < 2251799813685248.0) return static_cast<int64_t>((value + kShift) - kShift);
+  return static_cast<int64_t>(std::nearbyint(value));
+}
 
 // Text with `decimals` digits after the period, halves away from zero: 0.125 -> "0.13" at 2,
 // -0.5 -> "-1" at 0. Negative zero prints without a sign.

@@ -128,8 +128,16 @@ void MainWindow::sync() {
   } else if (testAttribute(Qt::WA_SetCursor)) {
     unsetCursor();
   }
-  if (chart_) chart_->update();
-  central_->update();
+  repaint_changes();
+}
+
+// Only what the recorder drew since the last sync is repainted: the new segments of the live
+// plotter, a selection line, the labels of a redraw. A tick that draws nothing repaints nothing.
+void MainWindow::repaint_changes() {
+  const QRect chart_changed = chart_surface_.take_changed();
+  if (chart_ && !chart_changed.isEmpty()) chart_->update(chart_changed);
+  const QRect layer_changed = layer_surface_.take_changed();
+  if (!layer_changed.isEmpty()) central_->update(layer_changed);
 }
 
 void MainWindow::end_program() {

@@ -44,6 +44,7 @@ class MainWindow : public QMainWindow {
   void tick(const std::string& timer);
   void connect_chart(ChartWidget& chart);
   ChartMouse chart_mouse(QPointF pixel, int buttons) const;
+  void repaint_changes();
   void lay_out();  // the window's size and state to the chart's layout
   void apply_layout(const chart::WindowLayout& layout);
   int to_pixels(float twips) const;

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <sstream>
 
 #include "recorder/files/recording_file.h"
@@ -111,14 +113,45 @@ TEST_F(ZtrtoolTest, ExportWritesWhatCopyPutsOnTheClipboard) {
   EXPECT_EQ(all.out.substr(all.out.size() - 2), "\r\n");
   const ToolRun csv = ztrtool({"export", "--csv", path, "--from", "3", "--to", "7"});
   EXPECT_EQ(csv.status, 0);
-  std::string expected = "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n";
-  const std::string& table = h.clipboard.text;
-  for (size_t at = table.find("\r\n") + 2; at < table.size(); ++at) {
-    expected += table[at] == '\t' ? ',' : table[at];
-  }
-  EXPECT_EQ(csv.out, expected);
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 6);
   EXPECT_EQ(csv.out.find('\t'), std::string::npos);
   EXPECT_EQ(csv.out.substr(csv.out.find("\r\n") + 2, 4), "1.5,");  // sample 3 at 2 per second
+}
+
+// Three samples of known values, compensation off: every field's text, as a table and as CSV.
+TEST_F(ZtrtoolTest, ExportOfKnownSamplesFieldByField) {
+  auto bytes = testing::read_bytes(path);
+  const auto put = [&bytes](size_t at, float value) {
+    uint32_t u;
+    std::memcpy(&u, &value, 4);
+    for (size_t k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(u >> (8 * k));
+  };
+  put(4, 4);   // rec_next: samples 1 to 3
+  put(8, 4);   // shown_count
+  put(40, 2);  // CH1 pA per nM
+  put(44, 4);  // CH2 pA per nM
+  const float samples[3][4] = {{10.25f, -4, 20.5f, 30}, {-0.04f, 1234.56f, 19.995f, -5.125f}, {}};
+  for (size_t i = 1; i <= 3; ++i) {
+    for (size_t trace = 0; trace < 4; ++trace) {
+      put(std::array<size_t, 4>{48, 6052, 13056, 19060}[trace] + 4 * i, samples[i - 1][trace]);
+    }
+  }
+  bytes[25108] = 1;  // compensation off
+  bytes[25109] = 0;
+  testing::write_bytes(path, bytes);
+
+  const ToolRun table = ztrtool({"export", path});
+  EXPECT_EQ(table.status, 0) << table.err;
+  EXPECT_EQ(table.out.substr(table.out.find("\r\n") + 2),
+            "0.5\t10.3\t5.1\t20.50\t-4.0\t-1.0\t30.00\r\n"
+            "1.0\t0.0\t0.0\t20.00\t1234.6\t308.6\t-5.13\r\n"
+            "1.5\t0.0\t0.0\t0.00\t0.0\t0.0\t0.00\r\n");
+  const ToolRun csv = ztrtool({"export", path, "--csv", "--from", "2"});
+  EXPECT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out,
+            "time_s,ch1_pA,ch1_nM,ch1_degC,ch2_pA,ch2_nM,ch2_degC\r\n"
+            "1.0,0.0,0.0,20.00,1234.6,308.6,-5.13\r\n"
+            "1.5,0.0,0.0,0.00,0.0,0.0,0.00\r\n");
 }
 
 TEST_F(ZtrtoolTest, UsageErrorsGoToStandardError) {

@@ -105,13 +105,36 @@ TEST_P(BothTransports, FilterAveragesTheRingIncludingSlotsNeverWritten) {
   for (int n = 0; n < 4; ++n) h.meter.push(make_words(valid_word(word), valid_word(0),
                                                       valid_word(word), valid_word(0)));
   h.recorder.tick("Timer1");
-  EXPECT_NEAR(h.state().live_cur1, word / 2 / 715.828 - 11697, 0.01);  // slot 2 still 0
+  EXPECT_EQ(h.state().live_cur1, 44182.34375f);  // half the word: slot 2 still 0
   h.recorder.tick("Timer1");
-  EXPECT_NEAR(h.state().live_cur1, word / 715.828 - 11697, 0.01);
+  EXPECT_EQ(h.state().live_cur1, 100061.6875f);
   h.recorder.press("porder10");  // slots 3..10 were never written: a fifth of the word
   h.recorder.tick("Timer1");
-  EXPECT_NEAR(h.state().live_cur1, word / 5.0 / 715.828 - 11697, 0.01);
-  EXPECT_NEAR(h.state().live_cur2, word / 5.0 / 715.828 - 11697, 0.01);
+  EXPECT_EQ(h.state().live_cur1, 10654.73828125f);
+  EXPECT_EQ(h.state().live_cur2, 10654.73828125f);
+}
+
+// Bit-exact arithmetic at words where single and double precision part: the CH1 sum is double,
+// the CH2 sum float, the share 1/3 double, temperatures converted in double, and the high range's
+// x10 in float. The same three words on both channels end one float step apart.
+TEST_P(BothTransports, FilterAndConversionsAreBitExact) {
+  RecorderHarness h(GetParam());
+  h.recorder.press("porder3");
+  h.connect();
+  for (uint32_t w : {9735811u, 10234761u, 12991729u}) {
+    h.meter.push(make_words(valid_word(w), valid_word(3683941), valid_word(w), valid_word(0)));
+  }
+  for (int n = 0; n < 3; ++n) h.recorder.tick("Timer1");
+  EXPECT_EQ(h.state().live_cur1, 3652.265380859375f);
+  EXPECT_EQ(h.state().live_cur2, 3652.26416015625f);
+  EXPECT_EQ(h.state().live_temp1, 1.446405291557312f);
+  EXPECT_EQ(h.state().live_temp2, -3.7f);
+
+  h.recorder.press("porder1");
+  h.meter.push(make_words(valid_word(0), valid_word(0), valid_word(3683941), valid_word(0),
+                          false, true));
+  h.recorder.tick("Timer1");
+  EXPECT_EQ(h.state().live_cur2, -65475.94921875f);
 }
 
 TEST_P(BothTransports, FilterOffFirstReportsRingSlotOneThenEachReading) {
@@ -124,10 +147,10 @@ TEST_P(BothTransports, FilterOffFirstReportsRingSlotOneThenEachReading) {
   ASSERT_EQ(h.state().filter_pos, 4);
   h.recorder.press("porder1");
   h.recorder.tick("Timer1");
-  EXPECT_NEAR(h.state().live_cur1, words[0] / 715.828 - 11697, 0.01);  // slot 1: an old reading
+  EXPECT_EQ(h.state().live_cur1, -1918.1146240234375f);  // slot 1: the first word
   EXPECT_EQ(h.state().filter_pos, 1);
   h.recorder.tick("Timer1");
-  EXPECT_NEAR(h.state().live_cur1, words[4] / 715.828 - 11697, 0.01);
+  EXPECT_EQ(h.state().live_cur1, 3669.820068359375f);  // the fifth word
 }
 
 TEST_P(BothTransports, ZeroCaptureInHighRangeKeepsNormalRangeUnits) {

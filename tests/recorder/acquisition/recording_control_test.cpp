@@ -43,6 +43,8 @@ TEST(StartUp, OpensIdleWithTheDefaultsAndTheCaption) {
   EXPECT_EQ(s.window_caption, "ZetraII [ /opt/zetra/file1.ztr ]");
   EXPECT_EQ(s.help_file, "/opt/zetra/zetrat.html");
   EXPECT_EQ(s.view_width, 400.0f);
+  EXPECT_EQ(s.filter_order, 8);  // averages eight readings, as the checked item says
+  EXPECT_TRUE(w["porder8"].checked);
   EXPECT_EQ(w["nvs1"].value, -10);
   EXPECT_EQ(s.vs1_request, 0);
 }

@@ -56,7 +56,7 @@ TEST(ChartMouse, PressAndReleaseLeaveTwoDottedLinesAndANewPressRemovesThem) {
   EXPECT_EQ(f.chart.draw_mode(), platform::DrawMode::Invert);
   f.release(100);
   EXPECT_EQ(f.chart.visible_inverted_lines(), (std::vector<float>{100.0f, 100.8f}));
-  EXPECT_EQ(f.state.sel_end, 100.0f + 0.002f * 400.0f);
+  EXPECT_EQ(f.state.sel_end, 100.8f);
   EXPECT_EQ(f.status(), hover);  // nothing measured without a move
   for (const testing::DrawnLine& line : f.chart.lines) {
     EXPECT_EQ(line.style, platform::LineStyle::Dotted);
@@ -74,6 +74,10 @@ TEST(ChartMouse, PressAndReleaseLeaveTwoDottedLinesAndANewPressRemovesThem) {
   f.state.sel_start = f.state.sel_end = 0;
   f.press(60);
   EXPECT_EQ(f.chart.visible_inverted_lines(), (std::vector<float>{60.0f, 60.8f}));
+  // The second edge in single precision: 0.1 + 0.8 is 0.90000004 in floats (0.89999998 in double).
+  f.release(60);
+  f.press(0.1f);
+  EXPECT_EQ(f.state.sel_end, 0.90000004f);
 }
 
 TEST(ChartMouse, DragMeasuresInsideTheRecordingOnly) {

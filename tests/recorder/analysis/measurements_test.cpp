@@ -8,6 +8,8 @@
 #include <cmath>
 #include <random>
 
+#include "recorder/state/display_rule.h"
+
 #include "recorder/numbers/number_format.h"
 #include "tests/recorder/analysis/analysis_fixture.h"
 
@@ -20,6 +22,44 @@ using testing::AnalysisFixture;
 std::array<float, 4> ramp(int k) {
   const auto v = static_cast<float>(k);
   return {v, 2 * v, 20.0f + v / 100.0f, 30.0f - v / 100.0f};
+}
+
+// The scans work on several lanes at once and join them at the end: every length, tails of every
+// size included, gives exactly the maximum and minimum of one running figure, with and without
+// compensation, and sums as close as double precision allows.
+TEST(Measurements, LaneScansEqualOneRunningFigureAtEveryLength) {
+  AnalysisFixture f;
+  std::mt19937 random(11);
+  std::normal_distribution<float> noise(0, 500);
+  f.record(999, [&](int) {
+    return std::array<float, 4>{noise(random), noise(random), 25 + noise(random) / 100,
+                                25 + noise(random) / 100};
+  });
+  RecorderState& s = f.state;
+  s.tc_factor1 = 3.5f;
+  s.tc_start1 = 24;
+  s.int_base1 = 12.5f;
+  for (const bool tc : {false, true}) {
+    s.tc_on = tc;
+    const ChannelRule rule = channel_rule(s, 1);
+    for (int n = 2; n <= 980; n = n < 40 ? n + 1 : n * 3) {
+      f.select(10.0f, 10.0f + static_cast<float>(n));  // samples 11 .. 10 + n
+      float largest = rule.compensated_pa(s.rec_cur1[11], s.rec_temp1[11]), smallest = largest;
+      double sum = 0;
+      for (int k = 11; k < 11 + n; ++k) {
+        const float v = rule.compensated_pa(s.rec_cur1[k], s.rec_temp1[k]);
+        if (v > largest) largest = v;
+        if (v < smallest) smallest = v;
+        sum += static_cast<double>(v) - s.int_base1;
+      }
+      ASSERT_TRUE(measure(s, Measurement::Maximum));
+      EXPECT_EQ(s.meas1, largest) << n << (tc ? " compensated" : "");
+      ASSERT_TRUE(measure(s, Measurement::Minimum));
+      EXPECT_EQ(s.meas1, smallest) << n << (tc ? " compensated" : "");
+      measure(s, Measurement::Integral);
+      EXPECT_NEAR(s.meas1, sum, 1e-5 * std::fabs(sum) + 1e-3) << n << (tc ? " compensated" : "");
+    }
+  }
 }
 
 TEST(Measurements, ScanVisitsTheStartAndStopsBeforeTheEnd) {
@@ -105,6 +145,15 @@ TEST(Measurements, IntegralSubtractsTheBaseLineAndUsesTheRectangleRule) {
   ASSERT_TRUE(measure(f.state, Measurement::Integral));
   EXPECT_EQ(f.state.readout,
             "          Integral = 200.0 pAs   100.0 nMs ___ 40.0 pAs   20.0 nMs");
+  // Compensation on, each channel with its own constants: CH1 100 - (25 - 20) x 4 = 80 pA.
+  f.state.tc_on = true;
+  f.state.tc_start1 = 20.0f;
+  f.state.tc_factor1 = 4.0f;
+  f.state.tc_start2 = 25.0f;
+  f.state.tc_factor2 = 7.0f;
+  ASSERT_TRUE(measure(f.state, Measurement::Integral));
+  EXPECT_EQ(f.state.readout,
+            "          Integral = 160.0 pAs   80.0 nMs ___ 40.0 pAs   20.0 nMs");
 }
 
 TEST(Measurements, ScansNeverReadOutsideTheRecording) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "recorder/chart/chart.h"
+#include "recorder/chart/window_layout.h"
 #include "recorder/numbers/number_format.h"
 #include "tests/support/recorder_harness.h"
 
@@ -57,6 +58,85 @@ TEST(ChartRenderer, GridDotsTicksAndLabels) {
   EXPECT_FLOAT_EQ(layer.texts[5].y, c.top - 100);
   EXPECT_FLOAT_EQ(layer.texts[0].y, c.top + c.height + 190);
   EXPECT_EQ(layer.fore, 0u);
+}
+
+// Every tick and label of the graduation around a chart laid out in a 12000 x 9000 twip window
+// (chart at left 0, top 2160, 10000 wide, 5000 high), with unequal temperature scales.
+TEST(ChartRenderer, GraduationPositionsAroundTheLaidOutChart) {
+  RecorderHarness h;
+  h.chart_surface.placement = lay_out_window(12000, 9000, false).chart;
+  h.recorder.press("pt5");    // T1 5 deg C per division
+  h.recorder.press("pt202");  // T2 20 deg C per division
+  const FakeSurface& layer = h.window_layer;
+  ASSERT_EQ(layer.lines.size(), 8u);
+  const float ticks[8][4] = {{30, 7160, 30, 7260},     {2530, 7160, 2530, 7260},
+                             {5010, 7160, 5010, 7260}, {7500, 7160, 7500, 7260},
+                             {10000, 7160, 10000, 7260}, {10000, 2185, 10100, 2185},
+                             {10000, 4660, 10100, 4660}, {10000, 7160, 10100, 7160}};
+  for (size_t i = 0; i < 8; ++i) {
+    const auto& l = layer.lines[i];
+    EXPECT_FLOAT_EQ(l.x1, ticks[i][0]) << "tick " << i;
+    EXPECT_FLOAT_EQ(l.y1, ticks[i][1]) << "tick " << i;
+    EXPECT_FLOAT_EQ(l.x2, ticks[i][2]) << "tick " << i;
+    EXPECT_FLOAT_EQ(l.y2, ticks[i][3]) << "tick " << i;
+  }
+  struct Label {
+    float x, y;
+    std::string text;
+  };
+  const std::vector<Label> labels = {
+      {0, 7350, "0s/0.0m"},        {2200, 7350, "50s/0.8m"},     {4700, 7350, "100s/1.7m"},
+      {7200, 7350, "150s/2.5m"},   {9700, 7350, "200s/3.3m"},    {10170, 2060, "1800"},
+      {10170, 4260, "800"},        {10170, 6460, "-200"},        {10170, 2260, "50" + kDeg + "C"},
+      {10170, 4460, "25" + kDeg + "C"}, {10170, 6660, "0" + kDeg + "C"}, {10170, 2460, "4500"},
+      {10170, 4660, "2000"},       {10170, 6860, "-500"},        {10170, 2660, "200" + kDeg + "C"},
+      {10170, 4860, "100" + kDeg + "C"}, {10170, 7060, "0" + kDeg + "C"}};
+  ASSERT_EQ(layer.texts.size(), labels.size());
+  for (size_t i = 0; i < labels.size(); ++i) {
+    EXPECT_FLOAT_EQ(layer.texts[i].x, labels[i].x) << labels[i].text;
+    EXPECT_FLOAT_EQ(layer.texts[i].y, labels[i].y) << labels[i].text;
+    EXPECT_EQ(layer.texts[i].text, labels[i].text);
+  }
+}
+
+// A view of 10 samples or fewer, as a damaged settings file can leave it, rounds a division to
+// no width at all (half a sample rounds to even, 0) and draws no grid.
+TEST(ChartRenderer, ANarrowViewDrawsNoGrid) {
+  RecorderHarness h;
+  h.state().view_width = 10;
+  h.recorder.procedures().r_line();
+  EXPECT_TRUE(h.chart_surface.points.empty());
+  h.state().view_width = 20;  // one sample per division
+  h.recorder.procedures().r_line();
+  EXPECT_EQ(h.chart_surface.points_of_width(2), 21 * 11);
+}
+
+// T1 at 5 and T2 at 20 deg C per division: 2000 chart units over 50 and over 200 deg C.
+TEST(ChartRenderer, EachTemperatureTraceUsesItsOwnScale) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 0; i < 10; ++i) s.append(0, 0, 30, 40);
+  s.shown_count = s.rec_next;
+  h.recorder.press("pt5");
+  h.recorder.press("pt202");
+  const FakeSurface& chart = h.chart_surface;
+  ASSERT_EQ(chart.polylines.size(), 4u);
+  EXPECT_EQ(chart.polylines[2].ys[0], 1200.0f);  // 30 deg C x 40
+  EXPECT_EQ(chart.polylines[3].ys[0], 400.0f);   // 40 deg C x 10
+}
+
+// A recording longer than the view is drawn up to the right edge and no further.
+TEST(ChartRenderer, RedrawStopsAtTheRightEdge) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 1; i <= 1000; ++i) s.append(static_cast<float>(i), 0, 0, 0);
+  s.shown_count = s.rec_next;
+  s.view_start = 1;
+  h.recorder.procedures().r_line();
+  ASSERT_EQ(h.chart_surface.polylines.size(), 4u);
+  EXPECT_EQ(h.chart_surface.polylines[0].ys.size(), 400u);
+  EXPECT_EQ(h.chart_surface.polylines[0].ys.back(), 200 + 401.0f);  // x 400: sample 401
+  EXPECT_EQ(s.pen_x, 400.0f);
 }
 
 TEST(ChartRenderer, TracesFollowTheMappingAndThePenMemory) {
@@ -132,13 +212,24 @@ TEST(ChartRenderer, LivePlotterAdvancesAPageAndTheBarFollows) {
   h.recorder.tick("Timer2");
   // x = 1 (index 2) only stores the first point; x = 2 (index 3) draws one segment per trace.
   EXPECT_EQ(h.chart_surface.lines.size(), 4u);
+  EXPECT_EQ(h.chart_surface.lines[0].x1, 1.0f);
+  EXPECT_EQ(h.chart_surface.lines[0].x2, 2.0f);
   EXPECT_EQ(s.pen_x, 3.0f);
   EXPECT_EQ(h.chart_surface.lines[0].y2, 200 + 3.0f);
   h.recorder.tick("Timer2");
   EXPECT_EQ(h.chart_surface.lines.size(), 4u);
-  for (int i = 4; i <= 420; ++i) s.append(i, i, 20, 20);
+  // 400 samples: the pen reaches x 400, the right edge, and the page advances at once.
+  for (int i = 4; i <= 400; ++i) s.append(i, i, 20, 20);
   h.recorder.tick("Timer2");
   EXPECT_EQ(s.view_start, 41.0f);  // one page advance of a tenth of the width
+  // The new page shows samples 42 .. 400 from x 1, up to the newest and not beyond it.
+  ASSERT_EQ(h.chart_surface.polylines.size(), 4u);
+  EXPECT_EQ(h.chart_surface.polylines[0].ys.size(), 359u);
+  EXPECT_EQ(h.chart_surface.polylines[0].ys.back(), 200 + 400.0f);
+  EXPECT_EQ(s.pen_x, 360.0f);
+  for (int i = 401; i <= 420; ++i) s.append(i, i, 20, 20);
+  h.recorder.tick("Timer2");
+  EXPECT_EQ(s.view_start, 41.0f);
   EXPECT_EQ(h.window()["nhs1"].value, 13);  // 41 * 32767 / 100000 = 13.4
   EXPECT_EQ(s.hs_busy, 0);
   ASSERT_EQ(h.chart_surface.polylines.size(), 4u);

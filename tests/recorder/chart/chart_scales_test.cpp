@@ -131,5 +131,59 @@ TEST(ChartScales, ResetpAndScrollingFollowTheRunState) {
   EXPECT_EQ(h.window_layer.texts.size(), 17u);  // labels still there
 }
 
+// Stop and examine set the bar against the recorded count; the capacity it followed while
+// recording would send a later scroll far from where the user points.
+TEST(ChartScales, StopAndExamineSetTheBarAgainstTheRecordedCount) {
+  for (const char* command : {"crec", "cre"}) {
+    RecorderHarness h;
+    RecorderState& s = h.state();
+    Control& bar = h.window()["nhs1"];
+    h.connect();
+    h.recorder.press("crec");
+    EXPECT_EQ(bar.large_change, 131) << command;  // 400 of the 100000-sample memory
+    fill(s, 1000);
+    h.recorder.procedures().resetp();  // view 641 .. 1040 of 1001 samples
+    h.recorder.press(command);
+    EXPECT_EQ(bar.minimum, 0) << command;
+    EXPECT_EQ(bar.maximum, 32767) << command;
+    EXPECT_EQ(bar.value, 20983) << command;  // 641 * 32767 / 1001 = 20982.7
+    EXPECT_EQ(bar.large_change, 13094) << command;
+    EXPECT_EQ(bar.small_change, 1309) << command;
+  }
+}
+
+// While examining, samples keep arriving; the bar scrolls over what the chart shows.
+TEST(ChartScales, ScrollingWhileExaminingCoversTheShownSamplesOnly) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  h.connect();
+  h.recorder.press("crec");
+  fill(s, 1000);
+  h.recorder.procedures().resetp();
+  h.recorder.press("cre");
+  for (int n = 0; n < 50; ++n) h.recorder.tick("Timer1");
+  ASSERT_EQ(s.rec_next, 1051.0f);
+  h.window().scroll("nhs1", 16384);
+  h.recorder.tick("Timer3");
+  EXPECT_NEAR(s.view_start, 500.515, 0.001);  // 16384 * 1001 / 32767, not of 1051
+}
+
+// A time division while the chart follows the recording: the bar takes the view it had, then the
+// view jumps to the newest samples.
+TEST(ChartScales, TimeDivisionWhileFollowingSetsTheBarBeforeTheView) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  Control& bar = h.window()["nhs1"];
+  h.connect();
+  h.recorder.press("crec");
+  fill(s, 1000);
+  h.recorder.procedures().resetp();  // view_start 641
+  h.recorder.press("pt1s");           // 40 samples wide
+  EXPECT_EQ(bar.value, 210);          // 641 * 32767 / 100000 = 210.04
+  EXPECT_EQ(bar.large_change, 13);    // 40 * 32767 / 100000
+  EXPECT_EQ(bar.small_change, 1);
+  EXPECT_EQ(s.view_start, 965.0f);    // 1001 - 0.9 * 40
+}
+
 }  // namespace
 }  // namespace zetra::chart

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -149,6 +150,43 @@ TEST(Printing, AllPagesToPdfCarryTheFootLineUpright) {
             2);
   EXPECT_GT(width, height);  // landscape
   EXPECT_GT(y_min, 0.8 * height);
+}
+
+// A 30000-character notes line wraps at the page's right edge into many printed lines, all of
+// its characters in order, in time proportional to its length (a second at most here; measuring
+// ever shorter prefixes of the rest of the line took minutes).
+TEST(Printing, LongNotesLineWrapsAtThePageEdgeQuickly) {
+  testing::TempFolder folder;
+  const std::string pdf = folder.file("notes.pdf");
+  platform::QtPrinter printer(QString::fromStdString(pdf), job(PrintRange::All));
+  RecorderHarness h;
+  h.recorder.context().platform.printer = &printer;
+  std::string notes;
+  for (int i = 0; i < 3000; ++i) notes += "abcdefghij";
+  h.recorder.window()["nt1"].caption = notes;
+  const auto started = std::chrono::steady_clock::now();
+  h.recorder.press("ppnotes");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_LT(seconds, 5.0);
+  const std::string boxes = run("pdftotext -bbox '" + pdf + "' -");
+  const size_t page = boxes.find("<page width=\"");
+  double width = 0;
+  ASSERT_EQ(std::sscanf(boxes.c_str() + page, "<page width=\"%lf\"", &width), 1);
+  std::string joined;
+  int lines = 0;
+  for (size_t at = boxes.find("<word"); at != std::string::npos; at = boxes.find("<word", at + 1)) {
+    double x_min, y_min, x_max;
+    ASSERT_EQ(std::sscanf(boxes.c_str() + at, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\"",
+                          &x_min, &y_min, &x_max),
+              3);
+    EXPECT_LE(x_max, width + 0.5);
+    const size_t from = boxes.find('>', at) + 1;
+    joined += boxes.substr(from, boxes.find('<', from) - from);
+    ++lines;
+  }
+  EXPECT_EQ(joined, notes);
+  EXPECT_GT(lines, 200);  // some 300 characters at most fit across a page
 }
 
 }  // namespace

@@ -113,6 +113,36 @@ TEST_F(RecordingCommandsTest, SaveAsThenOpenBringsBackRecordingNotesAndControls)
   EXPECT_EQ(s.window_caption, "ZetraII [ " + name + " ]");
 }
 
+TEST_F(RecordingCommandsTest, EveryNotesByteOfAnOldFileComesBackThroughOpenAndSave) {
+  fill(s, 2);
+  const std::string name = folder.file("old.ztr");
+  h.dialogs.file_answers = {name};
+  h.recorder.press("psaveas");
+  auto bytes = testing::read_bytes(name);
+  // Bytes 0x80..0x9F, the five the code page leaves unassigned among them, then e-acute.
+  for (int i = 0; i < 32; ++i) bytes[12056 + i] = static_cast<uint8_t>(0x80 + i);
+  bytes[12056 + 32] = 0xE9;
+  testing::write_bytes(name, bytes);
+
+  h.dialogs.file_answers = {name};
+  h.recorder.press("copen");
+  const std::string pane = w["nt1"].caption;
+  EXPECT_EQ(pane.substr(0, 5), "\xE2\x82\xAC\xC2\x81");                   // euro sign, U+0081
+  EXPECT_NE(pane.find("\xC5\x92\xC2\x8D\xC5\xBD"), std::string::npos);  // 0x8C 0x8D 0x8E
+  EXPECT_NE(pane.find("\xC2\x8F\xC2\x90\xE2\x80\x98"), std::string::npos);  // 0x8F 0x90 0x91
+  EXPECT_NE(pane.find("\xC5\x93\xC2\x9D\xC5\xBE"), std::string::npos);  // 0x9C 0x9D 0x9E
+  EXPECT_EQ(pane.find("\xEF\xBF\xBD"), std::string::npos);              // no replacement sign
+  EXPECT_EQ(pane.find('?'), std::string::npos);
+
+  const std::string copy = folder.file("copy.ztr");
+  h.dialogs.file_answers = {copy};
+  h.recorder.press("psaveas");
+  const auto saved = testing::read_bytes(copy);
+  ASSERT_EQ(saved.size(), kRecordBytes);
+  EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 12056, saved.begin() + 13056),
+            std::vector<uint8_t>(bytes.begin() + 12056, bytes.begin() + 13056));
+}
+
 TEST_F(RecordingCommandsTest, OpenRefusesBadFilesWithoutTouchingAnything) {
   fill(s, 2000);
   const std::string good = folder.file("good.ztr");

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
+#include "recorder/files/little_endian.h"
 #include "tests/recorder/files/temp_folder.h"
 
 namespace zetra::files {
@@ -16,6 +18,7 @@ namespace {
 using testing::float_at;
 using testing::int16_at;
 using testing::read_bytes;
+using testing::write_bytes;
 
 // A recording of `capacity` samples whose sample i holds recognisable values.
 struct Traces {
@@ -135,6 +138,40 @@ TEST_F(RecordingFileTest, LongerOldFileKeepsItsExtraRecords) {
   EXPECT_EQ(loaded.header.rec_next, 101.0f);
   EXPECT_EQ(loaded.cur1[100], 100.25f);
   EXPECT_EQ(loaded.cur1[1501], 0.0f);  // the old records are not read
+}
+
+// Arrays of the recording's size are read into in place: a shorter recording leaves zeros beyond
+// its records, not the older samples, and a file refused by its checks leaves them as they were.
+TEST_F(RecordingFileTest, ArraysOfTheRightSizeAreFilledInPlace) {
+  Traces long_run(100000);
+  long_run.fill(1, 99999);
+  ASSERT_EQ(write_recording(path, header(100000, 100000), "long", long_run.view()), "");
+  LoadedRecording loaded;
+  std::string error;
+  ASSERT_TRUE(read_recording(path, loaded, error)) << error;
+  const float* place = loaded.temp2.data();
+  EXPECT_EQ(loaded.temp2[99999], long_run.temp2[99999]);
+
+  Traces short_run(100000);
+  short_run.fill(1, 3001);
+  const std::string short_path = folder.file("short.ztr");
+  ASSERT_EQ(write_recording(short_path, header(100000, 3002), "short", short_run.view()), "");
+  ASSERT_TRUE(read_recording(short_path, loaded, error)) << error;
+  EXPECT_EQ(loaded.temp2.data(), place);
+  EXPECT_EQ(loaded.header.rec_next, 3002.0f);
+  EXPECT_EQ(loaded.notes.substr(0, 5), "short");
+  for (const auto& [got, want] : {std::pair{&loaded.cur1, &short_run.cur1}, {&loaded.cur2, &short_run.cur2},
+                                  {&loaded.temp1, &short_run.temp1}, {&loaded.temp2, &short_run.temp2}}) {
+    EXPECT_EQ(std::memcmp(got->data(), want->data(), 100001 * sizeof(float)), 0);
+  }
+
+  auto bytes = read_bytes(short_path);
+  put_f32(bytes.data() + 4, 200000.0f);  // a counter beyond the memory
+  const std::string bad_path = folder.file("bad.ztr");
+  write_bytes(bad_path, bytes);
+  EXPECT_FALSE(read_recording(bad_path, loaded, error));
+  EXPECT_EQ(loaded.header.rec_next, 3002.0f);
+  EXPECT_EQ(std::memcmp(loaded.cur1.data(), short_run.cur1.data(), 100001 * sizeof(float)), 0);
 }
 
 TEST_F(RecordingFileTest, RoundTripsAtEveryMemorySizeWithTheLastRecordAtTheEnd) {

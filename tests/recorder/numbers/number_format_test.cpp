@@ -18,6 +18,15 @@ TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
   EXPECT_EQ(round_half_even(2.5000001), 3);
   EXPECT_EQ(round_half_even(333.33334), 333);
   EXPECT_EQ(round_half_even(5000000.0), 5000000);
+  // Around the largest magnitudes with fractions, and beyond, every tie still goes to even.
+  EXPECT_EQ(round_half_even(-3.5), -4);
+  EXPECT_EQ(round_half_even(-0.4999999999999999), 0);
+  EXPECT_EQ(round_half_even(0.49999999999999994), 0);
+  EXPECT_EQ(round_half_even(2251799813685246.5), 2251799813685246);
+  EXPECT_EQ(round_half_even(-2251799813685247.5), -2251799813685248);
+  EXPECT_EQ(round_half_even(2251799813685248.5), 2251799813685248);
+  EXPECT_EQ(round_half_even(4503599627370497.0), 4503599627370497);
+  EXPECT_EQ(round_half_even(-1e17), -100000000000000000);
 }
 
 TEST(FormatFixed, HalvesGoAwayFromZeroOnTheExactValue) {
@@ -39,6 +48,11 @@ TEST(FormatShortest, ReadsBackAsTheSameFloat) {
   EXPECT_EQ(format_shortest(-0.0f), "0");
   EXPECT_EQ(format_shortest(1.0f / 3.0f), "0.33333334");
   EXPECT_EQ(format_shortest(3e20f), "3e+20");
+  // Plain digits from 1e-5 up to, not including, 1e15; an exponent outside.
+  EXPECT_EQ(format_shortest(1e-5f), "0.00001");
+  EXPECT_EQ(format_shortest(9.9e-6f), "9.9e-06");
+  EXPECT_EQ(format_shortest(1e15f), "1e+15");
+  EXPECT_EQ(format_shortest(562949953421312.0f), "562949953421312");  // 2 to the 49th
 }
 
 TEST(ParseNumber, ReadsTheLeadingNumberOrZero) {

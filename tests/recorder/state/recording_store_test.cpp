@@ -1,9 +1,29 @@
 #include "recorder/state/recording_store.h"
 
+#include "recorder/state/display_rule.h"
+
 #include <gtest/gtest.h>
 
 namespace zetra {
 namespace {
+
+// Compensation in single precision throughout: -882.1 - (38.33 - 25) x 23.1 gives -1190.023 in
+// 32-bit floats, one float step from -1190.0231 in double precision.
+TEST(ChannelRule, CompensatesInSinglePrecision) {
+  const ChannelRule on{true, 25.0f, 23.1f, 2.0f};
+  EXPECT_EQ(on.compensated_pa(-882.1f, 38.33f), -1190.02294921875f);
+  EXPECT_EQ(on.nanomolar(-882.1f, 38.33f), -595.011474609375f);
+  const ChannelRule off{false, 25.0f, 23.1f, 2.0f};
+  EXPECT_EQ(off.compensated_pa(-882.1f, 38.33f), -882.1f);
+  ConditioningSettings settings;
+  settings.tc_start2 = 30;
+  settings.tc_factor2 = 4;
+  settings.pa_per_nm2 = 8;
+  const ChannelRule second = channel_rule(settings, 2);
+  EXPECT_EQ(second.tc_start, 30.0f);
+  EXPECT_EQ(second.tc_factor, 4.0f);
+  EXPECT_EQ(second.pa_per_nm, 8.0f);
+}
 
 TEST(RecordingStore, StoresFromIndexOneUntilOneBelowCapacity) {
   RecordingStore store;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -47,6 +48,33 @@ TEST(QtSurface, ColumnTraceEqualsOneLinePerSample) {
       }
       ASSERT_EQ(fast.image(), brute.image()) << "view width " << view_width << ", pen " << pen;
     }
+  }
+}
+
+// Samples that are not plain numbers (NaN, infinities) and scales that run backwards or have no
+// width: the fast trace still equals one line per pair of neighbours.
+TEST(QtSurface, OddSamplesAndScalesEqualOneLinePerSample) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::vector<float> ys(3000);
+  for (size_t k = 0; k < ys.size(); ++k) ys[k] = 1000 + 900 * std::sin(static_cast<float>(k) * 0.01f);
+  ys[700] = nan;
+  ys[1401] = inf;
+  ys[1402] = -inf;
+  ys[2999] = nan;
+  struct Scale {
+    float top, height, width;
+  };
+  for (const Scale sc : {Scale{2000, -2000, 3000}, Scale{0, 2000, 3000}, Scale{2000, -2000, -3000},
+                         Scale{2000, 0, 3000}, Scale{2000, -2000, 0}}) {
+    QtSurface fast, brute;
+    prepare(fast, 500, 300, sc.top, sc.height, sc.width, 1);
+    prepare(brute, 500, 300, sc.top, sc.height, sc.width, 1);
+    fast.polyline(1, ys.data(), static_cast<int>(ys.size()), kBlue);
+    for (size_t k = 0; k + 1 < ys.size(); ++k) {
+      brute.line(static_cast<float>(k + 1), ys[k], static_cast<float>(k + 2), ys[k + 1], kBlue);
+    }
+    ASSERT_EQ(fast.image(), brute.image()) << "scale " << sc.top << " " << sc.height << " " << sc.width;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "platform/qt/qt_surface.h"
 #include "recorder/app/recorder.h"
 #include "recorder/chart/chart.h"
+#include "recorder/ui/chart_widget.h"
 #include "recorder/ui/main_window.h"
 #include "standins/base_unit/base_unit_library.h"
 #include "standins/serial_line/fake_serial_port.h"
@@ -104,6 +105,20 @@ TEST_F(ChartWindowTest, HelpOpensTheShippedDocument) {
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_TRUE(help->toPlainText().contains("ZetraII help"));
+}
+
+// Moving the pointer over a recording shows its value in the status line at once.
+TEST_F(ChartWindowTest, HoveringShowsTheValueReadoutAtOnce) {
+  RecorderState& s = recorder.state();
+  for (int i = 0; i < 100; ++i) s.append(5, 6, 25, 25);
+  s.shown_count = s.rec_next;
+  auto* chart = window->findChild<ChartWidget*>();
+  ASSERT_NE(chart, nullptr);
+  const std::string before = text("st1_text");
+  emit chart->moved(QPointF(20, 20), false);
+  const std::string after = text("st1_text");
+  EXPECT_EQ(before.find("Value:"), std::string::npos) << before;
+  EXPECT_NE(after.find("Value:"), std::string::npos) << after;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/qt/qt_printer.h"
 #include "platform/qt/qt_window_frame.h"
@@ -208,6 +210,73 @@ TEST_F(MainWindowTest, CloseBoxAsksTheExitCommandFirst) {
   window->end_program();
   EXPECT_EQ(asked, 1);
   EXPECT_FALSE(window->isVisible());
+}
+
+// The rectangles of the paint events a widget receives.
+class PaintLog : public QObject {
+ public:
+  explicit PaintLog(QWidget* widget) { widget->installEventFilter(this); }
+  std::vector<QRect> rects;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(event)->rect());
+    return false;
+  }
+};
+
+// A timer's timeout as the event loop delivers it, without waiting for the timer.
+void fire(QTimer* timer) {
+  ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection));
+}
+
+// Waits until the window has gone through a repaint pass: an update of `fence` is painted in the
+// same pass as every other pending update of the window.
+void settle(QWidget* fence) {
+  PaintLog log(fence);
+  fence->update();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !log.rects.empty(); }, 5000));
+}
+
+// The live plotter repaints the columns of its new segments only, and ticks that draw nothing
+// (no new sample, unchanged readouts) repaint neither the chart nor the window layer.
+TEST_F(MainWindowTest, TicksRepaintOnlyWhatTheyDrew) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  action("pusb2")->trigger();
+  button("conoff")->click();
+  button("crec")->click();
+  QWidget* chart = find<QWidget>("p1");
+  QWidget* fence = find<QWidget>("st1");  // the status bar, apart from the chart and its layer
+  PaintLog chart_paints(chart);
+  PaintLog layer_paints(window->centralWidget());
+  for (int i = 0; i < 3; ++i) recorder.tick("Timer1");
+  fire(find<QTimer>("Timer3"));  // the readouts of the newest live values
+  RecorderState& state = recorder.state();
+  for (size_t i = 1; i <= 3; ++i) {  // values inside the chart, whatever the fake unit reads
+    state.rec_cur1[i] = 800;
+    state.rec_cur2[i] = 1500;
+    state.rec_temp1[i] = state.rec_temp2[i] = 50;
+  }
+  settle(fence);
+  chart_paints.rects.clear();
+  layer_paints.rects.clear();
+
+  const float pen_before = recorder.state().pen_x;
+  fire(find<QTimer>("Timer2"));  // three new samples: a few columns at the left edge
+  settle(fence);
+  EXPECT_GT(recorder.state().pen_x, pen_before);
+  ASSERT_FALSE(chart_paints.rects.empty());
+  for (const QRect& r : chart_paints.rects) EXPECT_LT(r.width(), chart->width() / 4) << r.width();
+  EXPECT_TRUE(layer_paints.rects.empty());
+
+  chart_paints.rects.clear();
+  for (int i = 0; i < 3; ++i) {
+    fire(find<QTimer>("Timer2"));  // nothing new stored
+    fire(find<QTimer>("Timer3"));  // the same live values
+    settle(fence);
+  }
+  EXPECT_TRUE(chart_paints.rects.empty()) << chart_paints.rects.size() << " chart repaints";
+  EXPECT_TRUE(layer_paints.rects.empty()) << layer_paints.rects.size() << " layer repaints";
 }
 
 TEST_F(MainWindowTest, SavesAScreenshot) {
