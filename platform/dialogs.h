@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zetra::platform {
 
@@ -28,6 +29,13 @@ class Dialogs {
   virtual std::string save_file(const std::string& title, const std::string& filter,
                                 const std::string& default_extension,
                                 const std::string& initial_name) = 0;
+
+  // One item of a list, `current` chosen at first; the chosen item's index, or -1 when the user
+  // cancelled (or the platform has no such dialog).
+  virtual int choose_item(const std::string& /*prompt*/, const std::string& /*title*/,
+                          const std::vector<std::string>& /*items*/, int /*current*/) {
+    return -1;
+  }
 
   // Colour picker on colours packed as blue x 65536 + green x 256 + red. False when cancelled.
   virtual bool choose_colour(uint32_t start, uint32_t& chosen) = 0;

@@ -25,6 +25,9 @@ class Printer {
   // Shows the print dialog offering pages 1..highest_page, starting from `job`; false when
   // cancelled. The printer chosen there serves the next document.
   virtual bool choose(int highest_page, PrintJob& job) = 0;
+  // Sends the next document to a PDF file instead of a printer, whether or not a printer is
+  // installed; the documents after it go to the printer again.
+  virtual void print_to_file(const std::string& pdf_path) = 0;
   // Starts a document on the chosen (or else the default) printer; false, with error(), when
   // there is no usable printer.
   virtual bool begin() = 0;

@@ -2,17 +2,31 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zetra::platform {
+
+// A port the system offers, such as a USB serial adapter.
+struct PortInfo {
+  std::string device;       // "/dev/ttyUSB0", "COM7"
+  std::string description;  // what the system says of it; may be empty
+};
 
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
 
+  // The ports the system knows of now; none where the platform cannot tell.
+  virtual std::vector<PortInfo> available_ports() const { return {}; }
+  // Port n opens `device` from now on instead of the platform's name for it; an empty device
+  // gives the platform's name back.
+  virtual void set_device(int /*port_number*/, const std::string& /*device*/) {}
+
   // Chooses port 1..4 for the next open; an open port is not affected until reopened.
   virtual void select(int port_number) = 0;
   virtual int selected() const = 0;
-  // The platform's name for port n (COMn on Windows, /dev/ttyS(n-1) on Linux).
+  // The device port n opens: the one set for it, else the platform's name (COMn on Windows,
+  // /dev/ttyS(n-1) on Linux).
   virtual std::string device_path(int port_number) const = 0;
 
   virtual bool open() = 0;

@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   clang-14 libclang-rt-14-dev
   osslsigncode openssl python3
+  python3-pyatspi at-spi2-core dbus-x11
 )
 
 missing=()

@@ -6,6 +6,8 @@ Each entry is keyed by the file's digest (upper-case hex as UTF-16LE text) and c
 attributes: the member's name, and its indirect data (data type and SHA-256 digest). A PE image
 (.sys) is listed by its Authenticode digest with the PE-image data type and the file link
 "<<<Obsolete>>>"; any other file (the INF) by its plain SHA-256 with the flat-file data type.
+The list itself carries one catalog-level attribute, OSAttr, naming the Windows versions the
+package is for, as a name-value extension of the trust list.
 
 Usage: make_catalog.py OUTPUT.cat TIME(YYMMDDHHMMSSZ) FILE...
        make_catalog.py --authenticode FILE   prints a PE image's Authenticode digest
@@ -25,6 +27,8 @@ OID_PE_IMAGE_DATA = "1.3.6.1.4.1.311.2.1.15"
 OID_FLAT_FILE_DATA = "1.3.6.1.4.1.311.2.1.25"
 OID_SHA256 = "2.16.840.1.101.3.4.2.1"
 NAME_VALUE_FLAGS = 0x10010001  # the name attribute as the system's catalog tools write it
+# The Windows versions the package is for: 7, 8, 8.1 and 10/11 (platform 2 is the NT family).
+OS_ATTRIBUTE = "2:6.1,2:6.2,2:6.3,2:10.0"
 
 
 # ---- DER ----
@@ -115,6 +119,16 @@ def is_pe(data):
 
 # ---- the list ----
 
+def name_value(name, value_text):
+    return sequence(bmp(name), integer(NAME_VALUE_FLAGS), octets((value_text + "\0").encode("utf-16-le")))
+
+
+def catalog_attributes():
+    """The trust list's extensions: each catalog-level attribute is a name-value extension."""
+    os_attribute = sequence(oid(OID_NAME_VALUE), octets(name_value("OSAttr", OS_ATTRIBUTE)))
+    return explicit(0, sequence(os_attribute))
+
+
 def member(path):
     with open(path, "rb") as f:
         data = f.read()
@@ -127,8 +141,7 @@ def member(path):
         digest = hashlib.sha256(data).digest()
         data_type = sequence(oid(OID_FLAT_FILE_DATA))
     indirect = sequence(data_type, sequence(sequence(oid(OID_SHA256), null()), octets(digest)))
-    name_value = sequence(bmp("File"), integer(NAME_VALUE_FLAGS), octets((name + "\0").encode("utf-16-le")))
-    attributes = set_of(sequence(oid(OID_NAME_VALUE), set_of(name_value)),
+    attributes = set_of(sequence(oid(OID_NAME_VALUE), set_of(name_value("File", name))),
                         sequence(oid(OID_INDIRECT_DATA), set_of(indirect)))
     identifier = digest.hex().upper().encode("utf-16-le")
     return identifier, sequence(octets(identifier), attributes)
@@ -143,7 +156,8 @@ def catalog(paths, time):
         octets(list_id),
         der(0x17, time.encode("ascii")),
         sequence(oid(OID_CATALOG_MEMBER), null()),
-        sequence(*(entry for _, entry in members)))
+        sequence(*(entry for _, entry in members)),
+        catalog_attributes())
     signed_data = sequence(
         integer(1),
         set_of(),  # digest algorithms: the signer adds its own

@@ -65,6 +65,12 @@ inf_identifier=$(printf %s "$inf_hash" | od -An -tx1 -v | tr -d ' \n' | sed 's/\
 catalog_dump=$(openssl asn1parse -inform DER -in "$package/kvusb.cat")
 grep -q "OCTET STRING *\[HEX DUMP\]:$inf_identifier\$" <<<"$catalog_dump" || fail "kvusb.inf: no catalog entry for its hash"
 grep -q "OCTET STRING *\[HEX DUMP\]:$inf_hash\$" <<<"$catalog_dump" || fail "kvusb.inf: its digest is not in the catalog"
+# The catalog-level OSAttr attribute: a name-value extension of the list (an octet string after
+# the name-value identifier) holding the name "OSAttr" (UTF-16BE) and the versions (UTF-16LE).
+utf16() { printf "$2" | iconv -t "$1" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
+attribute_dump=$(grep -A1 "OBJECT *:1.3.6.1.4.1.311.12.2.1\$" <<<"$catalog_dump" | grep "OCTET STRING" || true)
+grep "$(utf16 UTF-16BE OSAttr)" <<<"$attribute_dump" | grep -q "$(utf16 UTF-16LE '2:6.1,2:6.2,2:6.3,2:10.0\0')" ||
+  fail "kvusb.cat: no OSAttr attribute for Windows 7 to 11"
 
 python3 "$here/check_inf.py" "$package" kvusb.inf "$stamp" || fail "kvusb.inf does not match the package"
 

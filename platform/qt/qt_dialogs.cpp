@@ -92,6 +92,17 @@ bool QtDialogs::choose_colour(uint32_t start, uint32_t& chosen) {
   return true;
 }
 
+int QtDialogs::choose_item(const std::string& prompt, const std::string& title,
+                           const std::vector<std::string>& items, int current) {
+  QStringList list;
+  for (const std::string& item : items) list << QString::fromStdString(item);
+  bool ok = false;
+  const QString chosen =
+      QInputDialog::getItem(parent_, QString::fromStdString(title), QString::fromStdString(prompt),
+                            list, current < 0 ? 0 : current, false, &ok);
+  return ok ? static_cast<int>(list.indexOf(chosen)) : -1;
+}
+
 MessageAnswer QtDialogs::message_box(const std::string& text, const std::string& title,
                                      MessageIcon icon, MessageButtons buttons) {
   QMessageBox box(qt_icon(icon), QString::fromStdString(title), QString::fromStdString(text),

@@ -24,6 +24,8 @@ class QtDialogs final : public Dialogs {
                         const std::string& default_extension,
                         const std::string& initial_name) override;
   bool choose_colour(uint32_t start, uint32_t& chosen) override;
+  int choose_item(const std::string& prompt, const std::string& title,
+                  const std::vector<std::string>& items, int current) override;
 
  private:
   QPointer<QWidget> parent_;

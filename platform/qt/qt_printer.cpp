@@ -30,7 +30,9 @@ bool QtPrinter::choose(int highest_page, PrintJob& job) {
   }
   QPrintDialog dialog(&printer_, parent_);
   dialog.setWindowTitle("Print");
-  dialog.setOptions(QAbstractPrintDialog::PrintSelection | QAbstractPrintDialog::PrintPageRange);
+  // Printing to a PDF file stays on offer, also on a machine without any printer.
+  dialog.setOptions(QAbstractPrintDialog::PrintSelection | QAbstractPrintDialog::PrintPageRange |
+                    QAbstractPrintDialog::PrintToFile);
   dialog.setMinMax(1, highest_page);
   dialog.setFromTo(1, highest_page);
   dialog.setPrintRange(QAbstractPrintDialog::Selection);
@@ -48,9 +50,19 @@ bool QtPrinter::choose(int highest_page, PrintJob& job) {
   return true;
 }
 
+void QtPrinter::print_to_file(const std::string& pdf_path) {
+  to_file_ = true;
+  printer_.setOutputFormat(QPrinter::PdfFormat);
+  printer_.setOutputFileName(QString::fromStdString(pdf_path));
+}
+
 bool QtPrinter::begin() {
   error_.clear();
-  if (!pdf_ && QPrinterInfo::availablePrinters().isEmpty()) {
+  // A PDF file named here or in the dialog; Qt reports PDF output also when it merely has no
+  // printer to use, and then no file name.
+  const bool to_pdf =
+      printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty();
+  if (!to_pdf && QPrinterInfo::availablePrinters().isEmpty()) {
     error_ = "no printer is available";
     return false;
   }
@@ -167,6 +179,11 @@ bool QtPrinter::end_document() {
   const bool ended = p.end();
   if (!ended && error_.empty()) error_ = "the printer did not take the document";
   if (printer_.printerState() == QPrinter::Error && error_.empty()) error_ = "printer error";
+  if (to_file_ && !pdf_) {
+    printer_.setOutputFileName(QString());  // back to the chosen printer
+    printer_.setOutputFormat(QPrinter::NativeFormat);
+  }
+  to_file_ = false;
   return error_.empty();
 }
 

@@ -25,6 +25,7 @@ class QtPrinter final : public Printer {
   void set_parent(QWidget* parent) { parent_ = parent; }
 
   bool choose(int highest_page, PrintJob& job) override;
+  void print_to_file(const std::string& pdf_path) override;
   bool begin() override;
   void set_orientation(PageOrientation orientation) override;
   double page_width_twips() override;
@@ -49,7 +50,8 @@ class QtPrinter final : public Printer {
 
   QPrinter printer_;
   std::optional<PrintJob> scripted_;
-  bool pdf_ = false;
+  bool pdf_ = false;       // made for a PDF file: every document goes there
+  bool to_file_ = false;   // this document only goes to a PDF file
   QPointer<QWidget> parent_;
   std::unique_ptr<QPainter> painter_;
   double left_ = 0, top_ = 0, width_ = 1, height_ = 1;  // user scale

@@ -1,13 +1,36 @@
 // COMn is the platform's n-th port name; the port is opened without touching speed or framing.
 #include "platform/qt/qt_serial_port.h"
 
+#include <QSerialPortInfo>
 #include <string>
 
 namespace zetra::platform {
 
 void QtSerialPort::select(int port_number) { port_number_ = port_number; }
 
+std::vector<PortInfo> QtSerialPort::available_ports() const {
+  std::vector<PortInfo> ports;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    QString description = info.description();
+    if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer())) {
+      description += (description.isEmpty() ? "" : ", ") + info.manufacturer();
+    }
+    ports.push_back({info.systemLocation().toStdString(), description.toStdString()});
+  }
+  return ports;
+}
+
+void QtSerialPort::set_device(int port_number, const std::string& device) {
+  if (device.empty()) {
+    devices_.erase(port_number);
+  } else {
+    devices_[port_number] = device;
+  }
+}
+
 std::string QtSerialPort::device_path(int port_number) const {
+  const auto mapped = devices_.find(port_number);
+  if (mapped != devices_.end()) return mapped->second;
 #ifdef _WIN32
   return "COM" + std::to_string(port_number);
 #else

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QSerialPort>
+#include <map>
+#include <string>
 
 #include "platform/serial_port.h"
 
@@ -9,6 +11,8 @@ namespace zetra::platform {
 
 class QtSerialPort final : public SerialPort {
  public:
+  std::vector<PortInfo> available_ports() const override;
+  void set_device(int port_number, const std::string& device) override;
   void select(int port_number) override;
   int selected() const override { return port_number_; }
   std::string device_path(int port_number) const override;
@@ -30,6 +34,7 @@ class QtSerialPort final : public SerialPort {
 
   QSerialPort port_;
   int port_number_ = 1;  // 1..4, the COM number chosen in the Setup menu
+  std::map<int, std::string> devices_;  // COM numbers mapped to devices the user chose
 };
 
 }  // namespace zetra::platform

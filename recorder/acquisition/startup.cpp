@@ -52,6 +52,9 @@ void set_scale_defaults(RecorderState& s, WindowModel& window) {
   s.vs1_busy = 1;  // a programmatic move posts no scroll request
   window.scroll("nvs1", -10);
   s.vs1_busy = 0;
+  // CH2's zero sits where its bar says, one division up like CH1's, so that the CH2 labels (read
+  // from the bar) and the CH2 trace (drawn with the offset) agree before any settings exist.
+  s.offset2 = static_cast<float>(window["nvs12"].value / -100.0 * s.span2);
 }
 
 }  // namespace

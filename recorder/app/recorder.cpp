@@ -10,6 +10,7 @@
 #include "recorder/analysis/edit_operations.h"
 #include "recorder/analysis/undo_commands.h"
 #include "recorder/files/files_subsystem.h"
+#include "recorder/files/port_choice.h"
 #include "recorder/chart/blank_surface.h"
 #include "recorder/chart/chart.h"
 #include "recorder/window/control_set.h"
@@ -31,6 +32,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
       conditioning_(std::make_unique<SignalConditioning>(context_)),
       recording_control_(std::make_unique<RecordingControl>(context_)),
       files_(std::make_unique<files::FilesSubsystem>(context_)),
+      ports_(std::make_unique<files::PortChoice>(context_)),
       selection_(std::make_unique<analysis::ChartSelection>(context_, surfaces_.chart)),
       edits_(std::make_unique<analysis::EditOperations>(context_, surfaces_.chart)),
       undo_(std::make_unique<analysis::UndoCommands>(context_)) {
@@ -41,6 +43,7 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
   chart_->bind();
   exit_->bind();
   files_->bind();
+  ports_->bind();
   selection_->bind();
   edits_->bind();
   undo_->bind();
@@ -56,6 +59,7 @@ Recorder::~Recorder() { link_->release(); }
 
 void Recorder::start() {
   run_startup(context_);
+  ports_->apply_saved();  // beside the settings file just read
   chart_->show_started();
   files_->journal.offer_recovery();  // a recording left unsaved by a crash
 }

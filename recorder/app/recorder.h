@@ -27,6 +27,7 @@ struct ChartSurfaces {
 };
 namespace files {
 class FilesSubsystem;
+class PortChoice;
 }
 namespace analysis {
 class ChartSelection;
@@ -76,6 +77,7 @@ class Recorder {
   std::unique_ptr<SignalConditioning> conditioning_;
   std::unique_ptr<RecordingControl> recording_control_;
   std::unique_ptr<files::FilesSubsystem> files_;
+  std::unique_ptr<files::PortChoice> ports_;
   std::unique_ptr<analysis::ChartSelection> selection_;
   std::unique_ptr<analysis::EditOperations> edits_;
   std::unique_ptr<analysis::UndoCommands> undo_;

@@ -2,11 +2,13 @@
 
 #include "recorder/chart/chart_view_rules.h"
 #include "recorder/chart/readouts.h"
+#include "recorder/chart/recording_notice.h"
 
 namespace zetra::chart {
 
 Chart::Chart(RecorderContext& context, platform::Surface& chart, platform::Surface& layer)
-    : context_(context), scales_(context), renderer_(context, chart, layer),
+    : context_(context), scales_(context), navigation_(context, scales_),
+      renderer_(context, chart, layer),
       appearance_(context, chart) {
   geometry_.width = kMinimumWidthTwips;
   geometry_.height = kMinimumHeightTwips;
@@ -15,6 +17,7 @@ Chart::Chart(RecorderContext& context, platform::Surface& chart, platform::Surfa
 
 void Chart::bind() {
   scales_.bind();
+  navigation_.bind();
   appearance_.bind();
   WindowModel& window = context_.window;
   window.on("Timer2", [this] { renderer_.live_tick(); });
@@ -60,6 +63,7 @@ void Chart::show_started() {
 
 void Chart::timer3() {
   update_readouts(context_);
+  update_recording_notice(context_);
   scales_.serve_scroll_requests();
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/surface.h"
 #include "recorder/chart/appearance.h"
+#include "recorder/chart/chart_navigation.h"
 #include "recorder/chart/chart_renderer.h"
 #include "recorder/chart/chart_scales.h"
 #include "recorder/chart/window_layout.h"
@@ -49,6 +50,7 @@ class Chart {
  private:
   RecorderContext& context_;
   ChartScales scales_;
+  ChartNavigation navigation_;
   ChartRenderer renderer_;
   Appearance appearance_;
   WindowGeometry geometry_;

@@ -3,6 +3,7 @@
 
 #include "recorder/chart/chart_renderer.h"
 #include "recorder/chart/chart_view_rules.h"
+#include "recorder/chart/legend.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::chart {
@@ -23,6 +24,7 @@ std::string temperature_text(double value) {
 
 void ChartRenderer::d_grad() {
   if (context_.window["pgon"].checked) draw_grid();
+  draw_legend(chart_, context_.state, context_.window);
   layer_.clear();
   const platform::TwipsRect rect = chart_.placement_twips();
   draw_ticks(rect);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
+#include "recorder/chart/legend.h"
+#include "recorder/files/segment_clip.h"
 #include "recorder/state/display_rule.h"
 #include "recorder/numbers/number_format.h"
 
@@ -12,6 +15,16 @@ using platform::PageOrientation;
 using platform::Printer;
 using platform::PrintJob;
 using platform::PrintRange;
+using chart::LegendEntries;
+using chart::legend_entries;
+
+std::string printed_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return "Printed " + numbers::format_date_time(local.tm_year + 1900, local.tm_mon + 1,
+                                                local.tm_mday, local.tm_hour, local.tm_min);
+}
 
 int page_count(const RecorderState& s) {
   const double samples = std::max(0.0, static_cast<double>(s.shown_count) - 1);
@@ -27,6 +40,8 @@ std::string foot_line(const RecorderState& s) {
 void Printing::bind() {
   context_.window.on("pprint", [this] { print(); });
   context_.window.on("cprint", [this] { print(); });
+  context_.window.on("ppdf", [this] { print_to_pdf(); });
+  context_.window.on("ppnotespdf", [this] { print_notes_to_pdf(); });
 }
 
 void Printing::tell(const std::string& reason) {
@@ -45,14 +60,48 @@ void Printing::print() {
   PrintJob job;  // Selection, landscape
   job.to_page = pages;
   if (!printer->choose(pages, job)) return;
+  print_job(*printer, job);
+}
+
+// The recording's name with ".pdf" in place of its extension, and " notes" for the notes.
+std::string Printing::ask_pdf_name(const std::string& title, const std::string& suffix) {
+  std::string name = context_.state.file_name;
+  const size_t slash = name.find_last_of("/\\");
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
+  return context_.platform.dialogs.save_file(title, "PDF Files(*.pdf)|*.pdf", "pdf",
+                                             name + suffix + ".pdf");
+}
+
+void Printing::print_to_pdf() {
+  Printer* printer = context_.platform.printer;
+  if (printer == nullptr) return;
+  const std::string path = ask_pdf_name("Print to PDF", "");
+  if (path.empty()) return;
+  printer->print_to_file(path);
+  PrintJob job;
+  job.range = PrintRange::All;
+  print_job(*printer, job);
+}
+
+void Printing::print_notes_to_pdf() {
+  Printer* printer = context_.platform.printer;
+  if (printer == nullptr) return;
+  const std::string path = ask_pdf_name("Print notes to PDF", " notes");
+  if (path.empty()) return;
+  printer->print_to_file(path);
+  context_.window.invoke("ppnotes");
+}
+
+void Printing::print_job(Printer& printer, const PrintJob& job) {
   WindowModel& window = context_.window;
   window.screen_pointer = Pointer::Busy;
   window["p1"].pointer = Pointer::Busy;
   const float remembered = context_.state.view_start;
-  if (!printer->begin()) {
-    tell(printer->error());
-  } else if (!print_pages(*printer, job) || !printer->end_document()) {
-    tell(printer->error());
+  if (!printer.begin()) {
+    tell(printer.error());
+  } else if (!print_pages(printer, job) || !printer.end_document()) {
+    tell(printer.error());
   }
   context_.state.view_start = remembered;
   window.screen_pointer = Pointer::Default;
@@ -96,13 +145,15 @@ void Printing::pprint1() {
 
 void Printing::pprint2() {
   const double span = context_.state.span1;
-  draw_page(*context_.platform.printer, span, -1.15 * span);
+  // Room above the frame for the scales' names and below it for the legend.
+  draw_page(*context_.platform.printer, 1.08 * span, -1.3 * span);
 }
 
 void Printing::draw_page(Printer& printer, double top, double height) {
   const RecorderState& s = context_.state;
   const double width = s.view_width, span = s.span1;
-  printer.set_scale(-0.15 * width, top, 1.15 * width, height);
+  // Room on both sides: CH1 and its temperature scale at the left, CH2's at the right.
+  printer.set_scale(-0.15 * width, top, 1.3 * width, height);
   printer.set_colour(0);
   printer.set_line_width(5);
   printer.line(0, 0, width, 0);
@@ -170,12 +221,58 @@ void Printing::draw_curves(Printer& printer) {
         continue;
       }
       const double y = trace.y(static_cast<size_t>(at));
-      if (started) printer.line(px, py, x, y);
+      Segment segment{px, py, static_cast<double>(x), y};
+      // Inside the frame only, as on the screen: a marker dip must not cross the labels.
+      if (started && clip_segment(segment, 0, s.view_width, 0, span)) {
+        printer.line(segment.x1, segment.y1, segment.x2, segment.y2);
+      }
       px = x;
       py = y;
       started = true;
     }
   }
+}
+
+// The four value scales with their units, above each column its trace's name.
+void Printing::draw_scales(Printer& printer) {
+  const RecorderState& s = context_.state;
+  const double width = s.view_width, span = s.span1;
+  const LegendEntries legend = legend_entries(s, context_.window);
+  const double units_per_division[4] = {s.span1 / 10.0, s.span2 / 10.0, s.tspan1 / 10.0,
+                                        s.tspan2 / 10.0};
+  const double bottom_value[4] = {-s.offset1, -s.offset2, s.tbase1, s.tbase2};
+  const double column_x[4] = {-0.14 * width, 1.015 * width, -0.07 * width, 1.085 * width};
+  printer.set_font_size(7);
+  for (int k = 0; k < 4; ++k) {
+    printer.set_colour(legend[k].colour);
+    printer.set_position(column_x[k], 1.06 * span);
+    printer.print(legend[k].text);
+    for (int d = 0; d <= 10; d += 2) {
+      const double value = bottom_value[k] + d * units_per_division[k];
+      printer.set_position(column_x[k], d * span / 10 + 0.02 * span);
+      printer.print(k < 2 ? numbers::format_shortest(static_cast<float>(value))
+                          : numbers::format_shortest(static_cast<float>(value)) +
+                                std::string(numbers::kDegreeSign) + "C");
+    }
+  }
+}
+
+// A short stroke in each trace's colour followed by its name, in one row under the foot line.
+void Printing::draw_legend(Printer& printer) {
+  const RecorderState& s = context_.state;
+  const double width = s.view_width, span = s.span1;
+  const LegendEntries legend = legend_entries(s, context_.window);
+  printer.set_font_size(9);
+  for (int k = 0; k < 4; ++k) {
+    const double x = k * 0.16 * width;
+    printer.set_colour(legend[k].colour);
+    printer.set_line_width(3);
+    printer.line(x, -0.16 * span, x + 0.03 * width, -0.16 * span);
+    printer.set_position(x + 0.04 * width, -0.14 * span);
+    printer.print(legend[k].text);
+  }
+  printer.set_line_width(1);
+  printer.set_colour(0);
 }
 
 void Printing::draw_labels(Printer& printer) {
@@ -189,15 +286,12 @@ void Printing::draw_labels(Printer& printer) {
     printer.set_position(d * width / 20 - right_edge_room, -0.02 * span);
     printer.print(numbers::format_fixed(seconds, 0) + "s");
   }
-  printer.set_colour(static_cast<uint32_t>(s.color_cur1));
-  for (int d = 0; d <= 10; d += 2) {
-    printer.set_position(-0.12 * width, d * span / 10 + 0.02 * span);
-    printer.print(numbers::format_fixed(d * span / 10 - s.offset1, 0));
-  }
+  draw_scales(printer);
   printer.set_colour(0);
   printer.set_font_size(10);
   printer.set_position(0, -0.08 * span);
-  printer.print(foot_line(s));
+  printer.print(foot_line(s) + "  " + printed_at());
+  draw_legend(printer);
 }
 
 }  // namespace zetra::files

@@ -173,6 +173,36 @@ std::string format_temperature(double celsius) {
   return text;
 }
 
+namespace {
+
+std::string two_digits(long long value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+std::string format_count(double count) {
+  const std::string digits = format_fixed(round_half_even(count), 0);
+  const size_t sign = !digits.empty() && digits[0] == '-' ? 1 : 0;
+  std::string text = digits.substr(0, sign);
+  for (size_t k = sign; k < digits.size(); ++k) {
+    if (k > sign && (digits.size() - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
+  return text;
+}
+
+std::string format_clock(double seconds) {
+  const auto whole = static_cast<long long>(round_half_even(seconds < 0 ? 0 : seconds));
+  return two_digits(whole / 3600) + ":" + two_digits(whole / 60 % 60) + ":" + two_digits(whole % 60);
+}
+
+std::string format_date_time(int year, int month, int day, int hour, int minute) {
+  return std::to_string(year) + "-" + two_digits(month) + "-" + two_digits(day) + " " +
+         two_digits(hour) + ":" + two_digits(minute);
+}
+
 std::string format_clock_time(int64_t seconds_of_day) {
   constexpr int64_t kDay = 86400;
   const int64_t t = ((seconds_of_day % kDay) + kDay) % kDay;

@@ -53,6 +53,15 @@ std::string format_readout(double value, bool high_range, std::string_view unit)
 // A time label of the chart: whole seconds in "0s/" followed by minutes in "0.0m" (150 -> "150s/2.5m").
 std::string format_time_label(double seconds);
 
+// Whole count with a comma between thousands, rounded half to even (3756 -> "3,756").
+std::string format_count(double count);
+
+// Whole seconds as "hh:mm:ss", hours growing beyond two digits when needed (751 -> "00:12:31").
+std::string format_clock(double seconds);
+
+// A calendar date and time of day as "yyyy-mm-dd hh:mm".
+std::string format_date_time(int year, int month, int day, int hour, int minute);
+
 // A time of day from seconds since midnight as "hh:mm:ss" (50531 -> "14:02:11"); taken modulo a day.
 std::string format_clock_time(int64_t seconds_of_day);
 

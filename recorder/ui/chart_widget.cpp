@@ -1,7 +1,9 @@
 // Mouse tracking is on so moves without a button reach the hover readout.
 #include "recorder/ui/chart_widget.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 
 namespace zetra::ui {
@@ -24,6 +26,30 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) { emit released(event->position()); }
+
+void ChartWidget::wheelEvent(QWheelEvent* event) {
+  constexpr int kNotch = 120;  // eighths of a degree
+  wheel_rest_ += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+  const int notches = wheel_rest_ / kNotch;
+  wheel_rest_ -= notches * kNotch;
+  event->accept();
+  if (notches != 0) emit wheeled(event->position(), notches, event->modifiers());
+}
+
+void ChartWidget::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      event->accept();
+      emit navigation_key(event->key());
+      return;
+    default: QWidget::keyPressEvent(event);
+  }
+}
 
 void LayerWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);

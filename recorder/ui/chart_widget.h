@@ -20,15 +20,22 @@ class ChartWidget : public QWidget {
   void pressed(QPointF pixel);
   void moved(QPointF pixel, bool button_down);
   void released(QPointF pixel);
+  // Whole wheel notches, positive when turned away from the user, with the held modifiers.
+  void wheeled(QPointF pixel, int notches, Qt::KeyboardModifiers modifiers);
+  // Left, Right, Page Up, Page Down, Home or End while the chart has the focus.
+  void navigation_key(int key);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   platform::QtSurface& surface_;
+  int wheel_rest_ = 0;  // eighths of a degree not yet a whole notch (fine-grained wheels)
 };
 
 // The window's own drawing layer (ticks and labels around the chart) under the other widgets.

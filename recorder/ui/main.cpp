@@ -1,5 +1,7 @@
 // zetra: the recorder program. Puts the platform together, starts the recorder and shows its window.
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
 
 #include "platform/qt/data_folder.h"
 #include "platform/qt/qt_clipboard.h"
@@ -11,10 +13,20 @@
 #include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
+#include "recorder/files/files_subsystem.h"
 #include "recorder/ui/about.h"
+#include "recorder/ui/command_line.h"
 #include "recorder/ui/main_window.h"
 
 int main(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int k = 0; k < argc; ++k) arguments.push_back(QString::fromLocal8Bit(argv[k]));
+  const zetra::ui::StartOptions options = zetra::ui::read_command_line(arguments);
+  if (options.action != zetra::ui::StartOptions::Action::Run) {
+    const bool failed = options.action == zetra::ui::StartOptions::Action::Error;
+    std::fputs(options.output.toLocal8Bit().constData(), failed ? stderr : stdout);
+    return failed ? 2 : 0;
+  }
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("zetra");  // the user's data folder is .../zetra
   QCoreApplication::setApplicationVersion(QString::fromStdString(zetra::ui::program_version()));
@@ -40,5 +52,12 @@ int main(int argc, char* argv[]) {
   frame.attach(&window);  // the settings file's geometry, read at start-up, applies now
   recorder.procedures().end_program = [&window] { window.end_program(); };
   window.show();
+  if (!options.file.isEmpty()) {
+    // Once the window is up, so that a message about the file appears over it.
+    QTimer::singleShot(0, &window, [&recorder, &window, file = options.file.toStdString()] {
+      recorder.files().recording.open_path(file);
+      window.sync();
+    });
+  }
   return app.exec();
 }

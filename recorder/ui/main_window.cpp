@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "recorder/ui/about.h"
+#include "recorder/ui/accessibility.h"
 #include "recorder/ui/chart_widget.h"
 #include "recorder/chart/chart.h"
 #include "recorder/numbers/number_format.h"
@@ -100,6 +101,26 @@ void MainWindow::connect_chart(ChartWidget& chart) {
     window_.mouse_up(chart_mouse(pixel, 1));
     sync();
   });
+  connect(&chart, &ChartWidget::wheeled, this,
+          [this](QPointF pixel, int notches, Qt::KeyboardModifiers mods) {
+            const ChartMouse at = chart_mouse(pixel, 0);
+            const int shift = (mods & Qt::ShiftModifier ? 1 : 0) |
+                              (mods & Qt::ControlModifier ? 2 : 0) |
+                              (mods & Qt::AltModifier ? 4 : 0);
+            window_.wheel({notches, shift, at.x});
+            sync();
+          });
+  connect(&chart, &ChartWidget::navigation_key, this, [this](int key) {
+    switch (key) {
+      case Qt::Key_Left: window_.key(ChartKey::Left); break;
+      case Qt::Key_Right: window_.key(ChartKey::Right); break;
+      case Qt::Key_PageUp: window_.key(ChartKey::PageUp); break;
+      case Qt::Key_PageDown: window_.key(ChartKey::PageDown); break;
+      case Qt::Key_Home: window_.key(ChartKey::Home); break;
+      default: window_.key(ChartKey::End); break;
+    }
+    sync();
+  });
 }
 
 // Pixels to chart units: x counts samples from view_start across view_width, y is CH1 units
@@ -120,6 +141,8 @@ ChartMouse MainWindow::chart_mouse(QPointF pixel, int buttons) const {
 
 void MainWindow::sync() {
   sync_all(bindings_);
+  sync_accessibility(bindings_);
+  colour_channel_titles(bindings_, recorder_.state());
   timers_->sync();
   const QString title = QString::fromStdString(recorder_.state().window_caption);
   if (windowTitle() != title) setWindowTitle(title);

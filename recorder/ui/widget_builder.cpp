@@ -3,6 +3,7 @@
 #include "recorder/ui/widget_builder.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,6 +46,11 @@ class WidgetBuilder {
     auto* edit = new QLineEdit(&central_);
     edit->setMaximumWidth(90);
     bind(control, edit);
+    // Enter in a box does what its panel's button does (Conv for the calibration boxes).
+    if (!control.enter_runs.empty()) {
+      QObject::connect(edit, &QLineEdit::returnPressed, edit,
+                       [clicked = events_.clicked, name = control.enter_runs] { clicked(name); });
+    }
     QObject::connect(edit, &QLineEdit::textEdited, edit,
                      [edited = events_.text_edited, name = control.name](const QString& text) {
                        edited(name, text);
@@ -76,6 +82,7 @@ class WidgetBuilder {
   ChartWidget* chart(Control& control, platform::QtSurface& surface) {
     auto* c = new ChartWidget(surface, &central_);
     bind(control, c);
+    c->setFocusPolicy(Qt::StrongFocus);  // the navigation keys reach it
     return c;
   }
 
@@ -83,6 +90,21 @@ class WidgetBuilder {
   const ViewEvents& events_;
   ViewBindings& bindings_;
 };
+
+// The whole line height of the widget's font, descenders included, at the screen's DPI: the
+// layout may not squeeze a label below it (the tail of the p in "pA" stays on the screen).
+void fit_to_font(QWidget& widget) {
+  widget.setMinimumHeight(QFontMetrics(widget.font()).height());
+}
+
+// A channel's title in bold: "CH1" or "CH2", coloured like its trace by the window.
+void style_title(QLabel& label, const std::string& name) {
+  if (name != "tch" && name != "tch2") return;
+  QFont font = label.font();
+  font.setBold(true);
+  label.setFont(font);
+  fit_to_font(label);
+}
 
 // Readouts in a fixed-pitch font so the digits stand still; the main readouts larger.
 void style_readout(QLabel& label, const std::string& name) {
@@ -97,6 +119,7 @@ void style_readout(QLabel& label, const std::string& name) {
     font.setBold(true);
   }
   label.setFont(font);
+  fit_to_font(label);
 }
 
 bool is_entry_control(const Control& c) {
@@ -106,12 +129,18 @@ bool is_entry_control(const Control& c) {
 
 void add_panel_child(WidgetBuilder& b, Control& c, QHBoxLayout& readouts, QHBoxLayout& entry) {
   if (c.kind == ControlKind::Button) {
-    entry.addWidget(b.button(c));
+    // As tall as its text needs and no taller: two rows share a panel of fixed height.
+    QPushButton* button = b.button(c);
+    button->setFixedHeight(QFontMetrics(button->font()).height() + 6);
+    entry.addWidget(button);
   } else if (c.kind == ControlKind::TextBox) {
-    entry.addWidget(b.line_edit(c));
+    QLineEdit* edit = b.line_edit(c);
+    edit->setFixedHeight(QFontMetrics(edit->font()).height() + 6);
+    entry.addWidget(edit);
   } else if (c.kind == ControlKind::Label) {
     QLabel* l = b.label(c);
     style_readout(*l, c.name);
+    style_title(*l, c.name);
     (is_entry_control(c) ? entry : readouts).addWidget(l);
   }
 }
@@ -122,8 +151,12 @@ QFrame* panel(WidgetBuilder& b, WindowModel& window, Control& panel_control) {
   frame->setFrameShape(QFrame::StyledPanel);
   b.bind(panel_control, frame);
   auto* rows = new QVBoxLayout(frame);
+  rows->setContentsMargins(6, 1, 6, 1);
+  rows->setSpacing(1);
   auto* readouts = new QHBoxLayout;
   auto* entry = new QHBoxLayout;
+  readouts->setSpacing(10);
+  entry->setSpacing(4);
   rows->addLayout(readouts);
   rows->addLayout(entry);
   for (Control* c : window.controls()) {

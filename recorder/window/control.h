@@ -32,6 +32,11 @@ struct Control {
   bool checked = false;
   std::string group;     // exclusive menu group: exactly one member is checked
   std::string shortcut;  // key sequence text such as "F1" or "Ctrl+C", alternatives after "; "
+  // What assistive tools announce: a name where the caption does not say what the control is
+  // (scroll bars, readouts, boxes; empty: the caption), and a longer description.
+  std::string access_name;
+  std::string description;
+  std::string enter_runs;  // text boxes: the command that Enter in the box runs
 
   // Scroll bars.
   int minimum = 0, maximum = 0, value = 0, small_change = 1, large_change = 1;

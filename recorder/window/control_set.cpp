@@ -19,6 +19,12 @@ Control make(const std::string& name, ControlKind kind, const std::string& paren
   return c;
 }
 
+Control& describe(Control& c, const std::string& name, const std::string& description) {
+  c.access_name = name;
+  c.description = description;
+  return c;
+}
+
 class Builder {
  public:
   explicit Builder(WindowModel& window) : window_(window) {}
@@ -114,6 +120,10 @@ void add_file_menu(Builder& b) {
   b.separator("pf1", "pfile");
   b.command("pprint", "Print", "pfile", "Ctrl+P");
   b.command("ppnotes", "Print notes", "pfile", "");
+  // PDF files whether or not a printer is installed.
+  b.command("ppdf", "Print to PDF...", "pfile", "").tool_tip = "Print every page of the chart to a PDF file";
+  b.command("ppnotespdf", "Print notes to PDF...", "pfile", "").tool_tip =
+      "Print the notes to a PDF file";
   b.separator("pf2", "pfile");
   b.command("pexit", "Exit", "pfile", "");
 }
@@ -170,6 +180,9 @@ void add_setup_menu(Builder& b) {
   // A first start without a settings file uses USB unit 1, which the stand-in unit serves.
   for (int n = 1; n <= 4; ++n) b.item("pusb" + digit(n), "USB" + digit(n), "pcop", kLinkGroup, n == 1);
   for (int n = 1; n <= 4; ++n) b.item("pcom" + digit(n), "COM" + digit(n), "pcop", kLinkGroup);
+  b.separator("pcops", "pcop");
+  b.item("pcomchoose", "Choose port...", "pcop").tool_tip =
+      "Open the checked COM entry (or COM1) on a port the system offers, such as a USB adapter";
   b.menu("psr", "Sample rate", "psetup");
   for (int n = 1; n <= 5; ++n) b.item("p" + digit(n) + "s1", digit(n) + "/sec", "psr", kRateGroup, n == 2);
   b.menu("psrs", "Recording Memory", "psetup");
@@ -281,37 +294,61 @@ void add_link_and_recording_buttons(Builder& b) {
 void add_channel_panel(Builder& b, const std::string& twin) {
   const std::string panel = twin.empty() ? "sp1" : "sp2";
   const std::string channel = twin.empty() ? "CH1" : "CH2";
-  b.plain(panel, ControlKind::Panel);
-  b.label("t2" + twin, "+000'000.0 pA", panel);
-  b.label("t1" + twin, "+000'000.0 nM", panel);
-  b.label("t4" + twin, "36.10 C", panel);
+  Control& frame = b.plain(panel, ControlKind::Panel);
+  frame.access_name = channel + " readouts";
+  frame.description = channel + " sensor current and probe temperature, with its zero and "
+                      "conversion controls";
+  // The channel's name in its trace colour, so that panel and trace are told apart at a glance.
+  b.label("tch" + twin, channel, panel).description = channel + " channel";
+  describe(b.label("t2" + twin, "+000'000.0 pA", panel), channel + " current",
+           channel + " latest current in the displayed unit");
+  describe(b.label("t1" + twin, "+000'000.0 nM", panel), channel + " other unit",
+           channel + " latest current in the other unit");
+  describe(b.label("t4" + twin, "36.10 C", panel), channel + " temperature",
+           channel + " latest probe temperature");
   b.label("t3" + twin, channel + " Zero on", panel, false);
   b.label("t5" + twin, channel + " TC mode on", panel, false);
-  b.button("czero" + twin, "Zero", "Zero input offset", false, panel);
-  b.button("coz" + twin, "Off Z", "Turn off zero offset", false, panel);
-  b.button("ccal" + twin, "Conv", "Conversion of pA to nM", false, panel);
-  b.text_box("ct1" + twin, panel, false);
+  b.button("czero" + twin, "Zero", "Zero input offset", false, panel).access_name =
+      channel + " Zero";
+  b.button("coz" + twin, "Off Z", "Turn off zero offset", false, panel).access_name =
+      channel + " Off Z";
+  b.button("ccal" + twin, "Conv", "Conversion of pA to nM", false, panel).access_name =
+      channel + " Conv";
+  Control& pa = b.text_box("ct1" + twin, panel, false);
+  describe(pa, channel + " calibration pA", "pA of the calibration; Enter converts");
+  pa.enter_runs = "ccal" + twin;
   b.label("cl1" + twin, "pA =", panel, false);
-  b.text_box("ct2" + twin, panel, false);
+  Control& nm = b.text_box("ct2" + twin, panel, false);
+  describe(nm, channel + " calibration nM", "nM of the calibration; Enter converts");
+  nm.enter_runs = "ccal" + twin;
   b.label("cl2" + twin, "nM", panel, false);
 }
 
 // Vertical bars: the small step is 1; which end sits at the top is the view's choice.
 void add_chart_and_scroll_bars(Builder& b) {
-  b.plain("p1", ControlKind::Chart).pointer = Pointer::Cross;
-  b.scroll_bar("nhs1", 0, 32767, 0, 1, false);
+  describe(b.plain("p1", ControlKind::Chart), "Chart",
+           "Both channels against time; wheel and arrow keys scroll, Ctrl+wheel changes Time/DIV")
+      .pointer = Pointer::Cross;
+  describe(b.scroll_bar("nhs1", 0, 32767, 0, 1, false), "Time scroll bar",
+           "Moves through the recording");
   // Left to right beside the chart: CH1 offset, CH1 temperature, CH2 offset, CH2 temperature.
-  b.scroll_bar("nvs1", -150, 50, -10, 10, true);
-  b.scroll_bar("nvs2", -50, 100, 0, 5, true);
-  b.scroll_bar("nvs12", -150, 50, -10, 10, true);
-  b.scroll_bar("nvs22", -50, 100, 0, 5, true);
+  describe(b.scroll_bar("nvs1", -150, 50, -10, 10, true), "CH1 offset",
+           "Shifts the CH1 current trace up and down");
+  describe(b.scroll_bar("nvs2", -50, 100, 0, 5, true), "CH1 temperature base",
+           "Temperature at the bottom edge for the CH1 temperature trace");
+  describe(b.scroll_bar("nvs12", -150, 50, -10, 10, true), "CH2 offset",
+           "Shifts the CH2 current trace up and down");
+  describe(b.scroll_bar("nvs22", -50, 100, 0, 5, true), "CH2 temperature base",
+           "Temperature at the bottom edge for the CH2 temperature trace");
 }
 
 void add_text_areas(Builder& b) {
-  b.plain("st1", ControlKind::StatusBar);
+  describe(b.plain("st1", ControlKind::StatusBar), "Status line", "The chosen scales");
   // The permanent field at the right of the status bar: saved state, journal and link trouble.
-  b.plain("stfield", ControlKind::Label).parent = "st1";
-  b.text_box("nt1", "", false, "Notes:");
+  describe(b.plain("stfield", ControlKind::Label), "Recording status",
+           "Recording progress, link and journal trouble, unsaved changes")
+      .parent = "st1";
+  describe(b.text_box("nt1", "", false, "Notes:"), "Notes", "Notes saved with the recording");
   b.text_box("rtb1", "", false);  // scratch text of Copy; never shown
 }
 

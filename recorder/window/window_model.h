@@ -22,6 +22,15 @@ struct ChartMouse {
   float y = 0;
 };
 
+// Navigation on the chart: wheel notches (positive when turned away from the user) with the
+// modifiers and the pointer's x in chart units, and the keys that move like the scroll bar.
+struct ChartWheel {
+  int notches = 0;
+  int shift = 0;  // 1 shift, 2 ctrl, 4 alt
+  float x = 0;
+};
+enum class ChartKey { Left, Right, PageUp, PageDown, Home, End };
+
 class WindowModel {
  public:
   using Handler = std::function<void()>;
@@ -59,6 +68,11 @@ class WindowModel {
   void mouse_down(const ChartMouse& m) { if (chart_down) chart_down(m); }
   void mouse_move(const ChartMouse& m) { if (chart_move) chart_move(m); }
   void mouse_up(const ChartMouse& m) { if (chart_up) chart_up(m); }
+
+  std::function<void(const ChartWheel&)> chart_wheel;
+  std::function<void(ChartKey)> chart_key;
+  void wheel(const ChartWheel& w) { if (chart_wheel) chart_wheel(w); }
+  void key(ChartKey k) { if (chart_key) chart_key(k); }
 
   Pointer screen_pointer = Pointer::Default;  // busy while a long command runs
 

@@ -34,7 +34,18 @@ void FakeSerialPort::select(int port_number) {
   record(PortOp::kSelect, port_number, true);
 }
 
+void FakeSerialPort::set_device(int port_number, const std::string& device) {
+  if (device.empty()) {
+    devices.erase(port_number);
+  } else {
+    devices[port_number] = device;
+  }
+}
+
+// A mapped device is only named: the fake never opens anything real.
 std::string FakeSerialPort::device_path(int port_number) const {
+  const auto mapped = devices.find(port_number);
+  if (mapped != devices.end()) return "simulated:" + mapped->second;
   return "simulated:COM" + std::to_string(port_number);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ struct PortEvent {
 class FakeSerialPort final : public platform::SerialPort {
  public:
   explicit FakeSerialPort(SampleSource& source, double interval_s = 0.5);
+
+  // The ports a test lets the system offer, and the devices the recorder mapped COM numbers to.
+  std::vector<platform::PortInfo> offered_ports;
+  std::vector<platform::PortInfo> available_ports() const override { return offered_ports; }
+  void set_device(int port_number, const std::string& device) override;
+  std::map<int, std::string> devices;
 
   void select(int port_number) override;
   int selected() const override { return selected_; }

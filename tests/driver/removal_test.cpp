@@ -51,6 +51,7 @@ TEST_F(DriverTest, RemoveWaitsForTheTransferInProgressAndRefusesNewRequests) {
   EXPECT_EQ(bus_->power(port, IRP_MN_SET_POWER, &start_next), STATUS_DELETE_PENDING);
   EXPECT_EQ(start_next, 1) << "a refused power request still lets the next one start";
   EXPECT_EQ(bus_->pnp(port, IRP_MN_QUERY_STOP_DEVICE), STATUS_DELETE_PENDING);
+  EXPECT_EQ(bus_->system_control(port), STATUS_DELETE_PENDING) << "refused, not passed down";
   EXPECT_FALSE(removed);
 
   bus_->hold_bulk(false);

@@ -79,7 +79,10 @@ import -window root "$shot"
 # labels in the same colours cannot count; a few pixels of each show the trace was drawn.
 chart=$(convert "$shot" -fill black +opaque "#FFFFC0" -fill white -opaque "#FFFFC0" -format %@ info:)
 echo "chart area: $chart"
-histogram=$(convert "$shot" -crop "$chart" +repage -format %c histogram:info:-)
+# The legend along the chart's top edge is in the same colours: the strip it takes is left out.
+read -r cw ch cx cy < <(sed 's/[x+]/ /g' <<<"$chart")
+traces="${cw}x$((ch - 24))+$cx+$((cy + 24))"
+histogram=$(convert "$shot" -crop "$traces" +repage -format %c histogram:info:-)
 for colour in 0000FF 00FF00 FF0000 FF00FF; do
   count=$(grep -i "#$colour\b" <<<"$histogram" | awk '{sub(":","",$1); print $1}' | head -1)
   echo "#$colour: ${count:-0} pixels"

@@ -26,14 +26,20 @@ done
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/lib/zetra/zetra ./usr/lib/zetra/libkvwin32.so ./usr/lib/zetra/zetrat.html \
             ./usr/bin/ztrtool ./usr/share/applications/zetra.desktop \
-            ./usr/share/icons/hicolor/scalable/apps/zetra.svg; do
+            ./usr/share/icons/hicolor/scalable/apps/zetra.svg ./usr/share/mime/packages/zetra.xml; do
   grep -q " $path\$" <<<"$contents" || fail "$path missing from the package"
 done
 grep -q " ./usr/bin/zetra -> ../lib/zetra/zetra\$" <<<"$contents" || fail "bin/zetra link"
 
 root="$scratch/root"
 dpkg -x "$deb" "$root"
-grep -q '^Exec=zetra$' "$root/usr/share/applications/zetra.desktop" || fail "desktop entry"
+grep -q '^Exec=zetra %f$' "$root/usr/share/applications/zetra.desktop" || fail "desktop entry"
+grep -q '^MimeType=application/x-zetra-recording;$' "$root/usr/share/applications/zetra.desktop" ||
+  fail "desktop entry does not take recordings"
+grep -q 'type="application/x-zetra-recording"' "$root/usr/share/mime/packages/zetra.xml" &&
+  grep -q '<glob pattern="\*.ztr"/>' "$root/usr/share/mime/packages/zetra.xml" || fail "mime type"
+"$root/usr/bin/zetra" --version | grep -q "^zetra [0-9]" || fail "zetra --version"
+"$root/usr/bin/zetra" --help | grep -q "Usage: zetra" || fail "zetra --help"
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/zetra.svg" || fail "icon"
 ! ldd "$root/usr/lib/zetra/zetra" "$root/usr/lib/zetra/libkvwin32.so" "$root/usr/bin/ztrtool" |
   grep "not found" || fail "a library the programs need is missing"

@@ -35,3 +35,35 @@ TEST(QtSerialPortTest, LinesOfAClosedPortRefuseAndReadLow) {
 
 }  // namespace
 }  // namespace zetra::platform
+
+#ifndef _WIN32
+#include <pty.h>
+#include <unistd.h>
+
+namespace zetra::platform {
+namespace {
+
+// A chosen device (here the far end of a pseudo-terminal pair, never a real port) is what the
+// COM number opens; clearing it gives the platform's name back without opening anything.
+TEST(QtSerialPortTest, MappedDeviceIsTheOneOpened) {
+  int controller = -1, terminal = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&controller, &terminal, name, nullptr, nullptr), 0);
+  QtSerialPort port;
+  port.set_device(2, name);
+  EXPECT_EQ(port.device_path(2), name);
+  EXPECT_EQ(port.device_path(1), "/dev/ttyS0");
+  port.select(2);
+  EXPECT_TRUE(port.open());
+  EXPECT_TRUE(port.is_open());
+  port.close();
+  port.set_device(2, "");
+  EXPECT_EQ(port.device_path(2), "/dev/ttyS1");
+  for (const PortInfo& info : port.available_ports()) EXPECT_FALSE(info.device.empty());
+  close(terminal);
+  close(controller);
+}
+
+}  // namespace
+}  // namespace zetra::platform
+#endif

@@ -24,6 +24,7 @@ class RecordingPrinter final : public platform::Printer {
     job = *answer;
     return true;
   }
+  void print_to_file(const std::string& pdf_path) override { calls.push_back("pdf " + pdf_path); }
   bool begin() override {
     calls.push_back("begin");
     return usable;

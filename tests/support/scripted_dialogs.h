@@ -64,6 +64,20 @@ class ScriptedDialogs final : public platform::Dialogs {
     return next_file("save", title, initial_name);
   }
 
+  // The list dialog: answers the front of item_answers (an index; none cancels) and keeps
+  // the items it offered.
+  int choose_item(const std::string& prompt, const std::string& title,
+                  const std::vector<std::string>& items, int current) override {
+    inputs.push_back({prompt, title, current < 0 ? "" : items.at(static_cast<size_t>(current))});
+    offered_items = items;
+    if (item_answers.empty()) return -1;
+    const int answer = item_answers.front();
+    item_answers.pop_front();
+    return answer;
+  }
+  std::deque<int> item_answers;
+  std::vector<std::string> offered_items;
+
   bool choose_colour(uint32_t /*start*/, uint32_t& chosen) override {
     if (colour_answers.empty()) return false;
     chosen = colour_answers.front();

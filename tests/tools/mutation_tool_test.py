@@ -4,7 +4,10 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "mutation"))
+import json  # noqa: E402
+
 from mutants import file_mutants, mask_line  # noqa: E402
+from mutate import tests_naming_files  # noqa: E402
 
 
 def afters(text, operator):
@@ -39,6 +42,22 @@ class MutantsTest(unittest.TestCase):
         m = file_mutants("x.cpp", "int a;\nreturn b == c;\n")[0]
         self.assertEqual(m.line, 2)
         self.assertEqual(m.describe(), "x.cpp:2: return b == c; → return b != c;")
+
+
+class CoveringScriptsTest(unittest.TestCase):
+    def test_script_tests_naming_a_source_cover_it(self):
+        listing = json.dumps({"tests": [
+            {"name": "table_is_generated",
+             "command": ["/usr/bin/cmake", "-DGENERATOR=/b/driver/gen", "-DCOMMITTED=/s/d/t.cpp",
+                         "-DOUTPUT=/b/out.cpp", "-P", "/s/d/compare.cmake"]},
+            {"name": "package_check", "command": ["/usr/bin/python3", "/s/d/../d/check.py", "x.inf"]},
+            {"name": "unit_test", "command": ["/b/tests/unit_test", "/s/d/t.cpp"]},
+            {"name": "disabled"}]})
+        named = tests_naming_files(listing, "/b")
+        self.assertEqual(named["/s/d/t.cpp"], {"table_is_generated"})
+        self.assertEqual(named["/s/d/check.py"], {"package_check"})
+        self.assertEqual(named["/s/d/compare.cmake"], {"table_is_generated"})
+        self.assertNotIn("x.inf", named)  # relative names say nothing about a source
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@ import argparse
 import json
 import os
 import random
+import re
 import shutil
 import signal
 import subprocess
@@ -68,6 +69,21 @@ def source_files(paths):
     return files
 
 
+def tests_naming_files(listing, tree_dir):
+    """Source path -> the CTest tests outside the tree's programs whose command line names it
+    (e.g. a script comparing a committed file with a generator's output), from ctest's JSON."""
+    named = defaultdict(set)
+    for test in json.loads(listing).get("tests", []):
+        command = test.get("command") or []
+        if not command or command[0].startswith(str(tree_dir)):
+            continue  # the tree's own test programs are covered through the build's dependencies
+        for arg in command[1:]:
+            value = arg.partition("=")[2] if arg.startswith("-D") else arg
+            if os.path.isabs(value):
+                named[os.path.normpath(value)].add(test["name"])
+    return named
+
+
 class BuildTree:
     def __init__(self, build_dir, include, exclude, jobs):
         self.dir = build_dir
@@ -83,20 +99,30 @@ class BuildTree:
                               stdout=subprocess.PIPE if capture else None,
                               stderr=subprocess.STDOUT if capture else None)
 
-    def test_programs(self):
+    def chosen(self, name):
+        """Whether --tests and --exclude-tests let this test program or test run."""
+        if self.include and not any(pattern in name for pattern in self.include):
+            return False
+        return not any(pattern in name for pattern in self.exclude)
+
+    def script_tests(self, listing):
+        named = tests_naming_files(listing, self.dir)
+        return {path: {n for n in names if self.chosen(n)} for path, names in named.items()}
+
+    def ctest_listing(self):
+        return subprocess.run(["ctest", "--test-dir", str(self.dir), "--show-only=json-v1"],
+                              check=True, text=True, stdout=subprocess.PIPE).stdout
+
+    def test_programs(self, listing):
         """Test programs CTest knows, with their environment and working folder."""
-        out = subprocess.run(["ctest", "--test-dir", str(self.dir), "--show-only=json-v1"],
-                             check=True, text=True, stdout=subprocess.PIPE).stdout
         programs = {}
-        for test in json.loads(out).get("tests", []):
+        for test in json.loads(listing).get("tests", []):
             command = test.get("command") or []
             if not command or not command[0].startswith(str(self.dir)):
                 continue  # scripts and programs outside the tree (package and desktop tests)
             exe = command[0]
             name = os.path.basename(exe)
-            if self.include and not any(pattern in name for pattern in self.include):
-                continue
-            if any(pattern in name for pattern in self.exclude):
+            if not self.chosen(name):
                 continue
             env, cwd = {}, None
             for prop in test.get("properties", []):
@@ -134,6 +160,15 @@ class BuildTree:
                     covers[source].add(exe)
         return covers
 
+    def run_script_test(self, name, timeout):
+        """'pass', 'fail' or 'timeout' for a CTest test run by its name (a script, not a program)."""
+        done = subprocess.run(["ctest", "--test-dir", str(self.dir), "-R", f"^{re.escape(name)}$",
+                               "--timeout", str(int(timeout) + 1), "--no-tests=error"],
+                              text=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if done.returncode == 0:
+            return "pass"
+        return "timeout" if "Timeout" in done.stdout else "fail"
+
     def run_program(self, exe, env, cwd, timeout):
         """'pass', 'fail' or 'timeout'; the program's whole process group goes on a time-out."""
         full_env = dict(os.environ, **env)
@@ -161,10 +196,11 @@ class BuildTree:
 
 
 class Mutator:
-    def __init__(self, tree, programs, covers, equivalents, time_factor):
+    def __init__(self, tree, programs, covers, scripts, equivalents, time_factor):
         self.tree = tree
         self.programs = programs
         self.covers = covers
+        self.scripts = scripts
         self.equivalents = equivalents
         self.time_factor = time_factor
 
@@ -187,7 +223,17 @@ class Mutator:
                 sys.exit(f"{exe} fails without any mutant: fix the tests first")
             self.tree.baseline_seconds[exe] = time.monotonic() - start
 
-    def judge(self, exes):
+    def baseline_scripts(self, names):
+        for name in names:
+            key = "ctest:" + name
+            if key in self.tree.baseline_seconds:
+                continue
+            start = time.monotonic()
+            if self.tree.run_script_test(name, timeout=600) != "pass":
+                sys.exit(f"test {name} fails without any mutant: fix the tests first")
+            self.tree.baseline_seconds[key] = time.monotonic() - start
+
+    def judge(self, exes, scripts=()):
         """'caught', 'survived' or 'unviable' for the mutant now in the source tree."""
         for exe in exes:
             if self.tree.ninja(os.path.relpath(exe, self.tree.dir), check=False).returncode:
@@ -196,16 +242,22 @@ class Mutator:
             limit = max(10.0, self.time_factor * self.tree.baseline_seconds[exe])
             if self.tree.run_program(exe, env, cwd, limit) != "pass":
                 return "caught"
+        for name in sorted(scripts):
+            limit = max(10.0, self.time_factor * self.tree.baseline_seconds["ctest:" + name])
+            if self.tree.run_script_test(name, limit) != "pass":
+                return "caught"
         return "survived"
 
     def run_file(self, source, mutants, report):
         exes = self.covering(source)
+        scripts = self.scripts.get(os.path.normpath(str(source)), set())
         rel = str(source.relative_to(ROOT))
-        if not exes:
+        if not exes and not scripts:
             for m in mutants:
                 report(m, "uncovered")
             return
         self.baseline(exes)
+        self.baseline_scripts(scripts)
         exes = self.covering(source)
         original = source.read_bytes()
         backup = self.tree.backups / rel
@@ -220,7 +272,7 @@ class Mutator:
                 mutated = list(lines)
                 mutated[m.line - 1] = m.after
                 source.write_bytes("\n".join(mutated).encode("utf-8"))
-                report(m, self.judge(exes))
+                report(m, self.judge(exes, scripts))
         finally:
             source.write_bytes(original)
             backup.unlink()
@@ -240,10 +292,10 @@ def main():
     parser.add_argument("--per-file", type=int, default=0,
                         help="at most N mutants per source file (0: all)")
     parser.add_argument("--tests", action="append", default=[],
-                        help="only test programs whose name contains this (repeatable)")
+                        help="only tests whose name contains this (repeatable)")
     parser.add_argument("--exclude-tests", action="append",
                         default=["soak_test", "kill_test", "bench"],
-                        help="skip test programs whose name contains this (repeatable)")
+                        help="skip tests whose name contains this (repeatable)")
     parser.add_argument("--time-factor", type=float, default=5.0,
                         help="time limit per program: this times its unmutated run, 10 s at least")
     parser.add_argument("--jobs", type=int, default=2, help="parallel build jobs (default 2)")
@@ -292,8 +344,10 @@ def main():
     built = tree.ninja(check=False)
     if built.returncode:
         sys.exit(built.stdout[-3000:] + "\nthe unmutated tree does not build")
-    programs = tree.test_programs()
-    mutator = Mutator(tree, programs, tree.coverage(programs), equivalents, args.time_factor)
+    listing = tree.ctest_listing()
+    programs = tree.test_programs(listing)
+    mutator = Mutator(tree, programs, tree.coverage(programs),
+                      tree.script_tests(listing), equivalents, args.time_factor)
 
     counts = defaultdict(lambda: defaultdict(int))
     survivors = []

@@ -153,7 +153,7 @@ TEST(ChartRenderer, TracesFollowTheMappingAndThePenMemory) {
   ASSERT_EQ(ch1.ys.size(), 399u);  // x = 1 .. 399: index 102 .. 500
   EXPECT_EQ(ch1.ys[0], 200 + 1020.0f);
   EXPECT_EQ(ch1.colour, 16711680u);
-  EXPECT_EQ(chart.polylines[1].ys[0], 20 * 2000.0f / 5000);
+  EXPECT_EQ(chart.polylines[1].ys[0], (500 + 20) * 2000.0f / 5000);  // CH2 zero one division up
   EXPECT_EQ(chart.polylines[2].ys[0], 30 * 20.0f);
   EXPECT_EQ(chart.polylines[3].colour, 16711935u);
   EXPECT_EQ(s.pen_x, 399.0f);
@@ -161,7 +161,7 @@ TEST(ChartRenderer, TracesFollowTheMappingAndThePenMemory) {
   EXPECT_EQ(s.last_t2, 540 * 20.0f);
   // nM, compensation and the temperature lines switched off.
   h.recorder.press("psnm");
-  EXPECT_EQ(chart.polylines[1].ys[0], (20 / 2.0f) * 0.4f);
+  EXPECT_EQ(chart.polylines[1].ys[0], (500 + 20 / 2.0f) * 0.4f);
   h.recorder.press("ptloff");
   EXPECT_EQ(chart.polylines.size(), 2u);
   EXPECT_EQ(s.last_t1, 600.0f);  // temperature y is kept even when not drawn
@@ -171,6 +171,48 @@ TEST(ChartRenderer, TracesFollowTheMappingAndThePenMemory) {
   h.recorder.procedures().r_line();
   EXPECT_EQ(s.sel_start, 0.0f);
   EXPECT_EQ(s.sel_end, 0.0f);
+}
+
+// On a first start (no settings file) a CH2 value is drawn at the height where the CH2 labels
+// read that value, as CH1's is.
+TEST(ChartRenderer, FirstStartCh2TraceAgreesWithItsLabels) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 1; i <= 10; ++i) s.append(1508, 1508, 20, 20);
+  s.shown_count = s.rec_next;
+  h.recorder.procedures().r_line();
+  const FakeSurface& layer = h.window_layer;
+  ASSERT_EQ(layer.texts.size(), 17u);
+  // Bottom and top labels of each value trace, read back as numbers.
+  const auto label = [&](int i) { return std::stof(layer.texts[i].text); };
+  const auto label_height = [&](int top, int bottom, float value) {
+    return (value - label(bottom)) / (label(top) - label(bottom)) * s.span1;
+  };
+  const FakeSurface& chart = h.chart_surface;
+  ASSERT_EQ(chart.polylines.size(), 4u);
+  EXPECT_FLOAT_EQ(chart.polylines[0].ys[0], label_height(5, 7, 1508));
+  EXPECT_FLOAT_EQ(chart.polylines[1].ys[0], label_height(11, 13, 1508));
+}
+
+// The legend names the traces with their colours and present units, and follows changes of both.
+TEST(ChartRenderer, LegendFollowsUnitsColoursAndTemperatureLines) {
+  RecorderHarness h;
+  h.recorder.procedures().r_line();
+  const FakeSurface& chart = h.chart_surface;
+  ASSERT_EQ(texts(chart), (std::vector<std::string>{"CH1 pA", "CH2 pA", "CH1 " + kDeg + "C",
+                                                     "CH2 " + kDeg + "C"}));
+  EXPECT_EQ(chart.texts[0].colour, 16711680u);
+  EXPECT_EQ(chart.texts[3].colour, 16711935u);
+  EXPECT_GT(chart.texts[0].y, 1900.0f);  // along the top edge, inside the frame
+  EXPECT_LE(chart.texts[0].y, 2000.0f);
+  EXPECT_EQ(chart.fore, 16711680u);  // the CH1 pen colour is left as it was
+  h.dialogs.colour_answers = {0x123456};
+  h.recorder.press("pcdcolor2");
+  h.recorder.press("psnm");
+  EXPECT_EQ(chart.texts[1].text, "CH2 nM");
+  EXPECT_EQ(chart.texts[1].colour, 0x123456u);
+  h.recorder.press("ptloff");
+  EXPECT_EQ(texts(chart), (std::vector<std::string>{"CH1 nM", "CH2 nM"}));
 }
 
 TEST(ChartRenderer, DefaultColoursWithTheGridOffDrawCh1InBlack) {

@@ -3,6 +3,7 @@
 
 #include "recorder/chart/readouts.h"
 #include "recorder/numbers/number_format.h"
+#include "tests/recorder/files/temp_folder.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra::chart {
@@ -51,6 +52,32 @@ TEST(Readouts, UnitsSwapAtTheNextTickAndCompensationApplies) {
   h.recorder.tick("Timer3");
   EXPECT_EQ(w["t1"].caption, "+0'001'234 pA");
   EXPECT_EQ(w["t12"].caption, "- 000'595.0 pA");
+}
+
+}  // namespace
+}  // namespace zetra::chart
+
+namespace zetra::chart {
+namespace {
+
+// While recording, the status field tells the recording's length and the memory's fill.
+TEST(RecordingNotice, StatusFieldShowsLengthAndFillWhileRecording) {
+  testing::TempFolder folder;  // a folder the recovery journal can be written in
+  testing::RecorderHarness h(testing::Transport::Usb, folder.path());
+  h.connect();
+  h.recorder.press("crec");
+  for (int k = 0; k < 4; ++k) h.recorder.tick("Timer1");
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(h.state().recording_notice, "00:00:02 \xC2\xB7 4 of 100,000 samples");
+  EXPECT_EQ(h.window()["stfield"].caption.find("00:00:02 \xC2\xB7 4 of 100,000 samples"), 0u)
+      << h.window()["stfield"].caption;
+  h.state().rec_next = 3757;
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(h.state().recording_notice, "00:31:18 \xC2\xB7 3,756 of 100,000 samples");
+  h.recorder.press("crec");  // stop
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(h.state().recording_notice, "");
+  EXPECT_EQ(h.window()["stfield"].caption.find("samples"), std::string::npos);
 }
 
 }  // namespace

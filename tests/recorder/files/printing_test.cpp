@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPrinterInfo>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -70,19 +71,21 @@ TEST(Printing, PagesRangesAndTheViewPutBack) {
   EXPECT_EQ(s.view_start, 321.0f);
   EXPECT_EQ(h.printer.calls_starting("new_page").size(), 2u);
   EXPECT_EQ(h.printer.calls_starting("orientation 2").size(), 3u);
-  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2000 460 -2300");
+  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2160 520 -2600");
   // Page 3 starts at sample 801 and stops at sample 1000, the newest: x = 199.
   EXPECT_EQ(last_x_per_page(h.printer.calls, 7), (std::vector<double>{400, 400, 199}));
   const auto texts = h.printer.calls_starting("text");
-  EXPECT_EQ(texts.back(), "text 0 -160 DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C  " +
-                              s.file_name);
+  // The foot line, then the four legend entries.
+  const std::string foot = "text 0 -160 DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C  " +
+                           s.file_name + "  Printed 20";
+  EXPECT_EQ(texts[texts.size() - 5].rfind(foot, 0), 0u) << texts[texts.size() - 5];
   EXPECT_NE(std::find(texts.begin(), texts.end(), "text 0 -40 400s"), texts.end());  // sample 801
 
   h.printer.calls.clear();
   h.printer.answer = job(PrintRange::Pages, 2, 2, PageOrientation::Portrait);
   h.recorder.press("cprint");
   EXPECT_EQ(h.printer.calls_starting("new_page").size(), 0u);
-  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2200 460 -3800");
+  EXPECT_EQ(h.printer.calls_starting("scale").front(), "scale -60 2200 520 -3800");
   EXPECT_EQ(h.printer.calls_starting("text").front(), "text 0 -40 200s");  // sample 401
 
   h.printer.calls.clear();
@@ -101,6 +104,60 @@ TEST(Printing, PagesRangesAndTheViewPutBack) {
   EXPECT_EQ(s.view_start, 321.0f);
   EXPECT_EQ(h.dialogs.messages.back().text, "Cannot print: the printer stopped.");
   EXPECT_EQ(h.window().screen_pointer, Pointer::Default);
+}
+
+// A marker dip far below the frame and a spike far above it: on paper every trace segment stays
+// inside the frame, cut at its edges. Each of the four traces has its scale, named with its unit.
+TEST(Printing, CurvesStayInTheFrameAndEveryTraceHasItsScale) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  fill(s, 300);
+  s.rec_cur1[100] = -10000;  // a marker
+  s.rec_cur1[200] = 90000;
+  s.rec_cur2[150] = -20000;
+  h.printer.answer = job(PrintRange::Selection);
+  h.recorder.press("pprint");
+  int trace_lines = 0;
+  bool reaches_bottom = false, reaches_top = false;
+  bool in_curves = false;
+  for (const std::string& c : h.printer.calls) {
+    if (c.rfind("width ", 0) == 0) in_curves = c == "width 1" && !in_curves ? true : in_curves;
+    if (c.rfind("font ", 0) == 0) in_curves = false;
+    if (!in_curves || c.rfind("line ", 0) != 0) continue;
+    double x1, y1, x2, y2;
+    ASSERT_EQ(std::sscanf(c.c_str(), "line %lf %lf %lf %lf", &x1, &y1, &x2, &y2), 4);
+    ++trace_lines;
+    for (double x : {x1, x2}) EXPECT_TRUE(x >= 0 && x <= 400) << c;
+    for (double y : {y1, y2}) EXPECT_TRUE(y >= 0 && y <= 2000) << c;
+    reaches_bottom = reaches_bottom || y1 == 0 || y2 == 0;
+    reaches_top = reaches_top || y1 == 2000 || y2 == 2000;
+  }
+  EXPECT_GT(trace_lines, 4 * 250);
+  EXPECT_TRUE(reaches_bottom);  // the dip is cut at the frame, not dropped
+  EXPECT_TRUE(reaches_top);
+  const auto texts = h.printer.calls_starting("text");
+  const auto has = [&](const std::string& text) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) {
+      return t.size() >= text.size() && t.compare(t.size() - text.size(), text.size(), text) == 0;
+    });
+  };
+  const std::string deg = "\xC2\xB0" "C";
+  for (const char* name : {" CH1 pA", " CH2 pA"}) EXPECT_TRUE(has(name)) << name;
+  EXPECT_TRUE(has(" CH1 " + deg));
+  EXPECT_TRUE(has(" CH2 " + deg));
+  EXPECT_TRUE(has(" 1800"));   // CH1 top: 2000 - 200
+  EXPECT_TRUE(has(" 4500"));   // CH2 top: 5000 - 500
+  EXPECT_TRUE(has(" -500"));   // CH2 bottom
+  EXPECT_TRUE(has(" 100" + deg));
+  h.recorder.press("psnm");
+  h.printer.calls.clear();
+  h.recorder.press("pprint");
+  const auto nm = h.printer.calls_starting("text");
+  EXPECT_NE(std::find_if(nm.begin(), nm.end(),
+                         [](const std::string& t) { return t.find(" CH2 nM") != t.npos; }),
+            nm.end());
+  EXPECT_EQ(printed_now().rfind("Printed 20", 0), 0u);
+  EXPECT_EQ(printed_now().size(), std::string("Printed 2026-12-07 11:30").size());
 }
 
 // Runs a poppler tool and returns its standard output.
@@ -131,6 +188,9 @@ TEST(Printing, AllPagesToPdfCarryTheFootLineUpright) {
   EXPECT_NE(text.find("DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C /opt/zetra/file1.ztr"),
             std::string::npos)
       << text;
+  for (const char* name : {"CH1 pA", "CH2 pA", "CH1 \xC2\xB0" "C", "CH2 \xC2\xB0" "C", "4500"}) {
+    EXPECT_NE(text.find(name), std::string::npos) << name;
+  }
   // Upright and at the foot of a landscape page: the word boxes read left to right, low down.
   const std::string boxes = run("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
   const size_t at = boxes.find(">DIV:<");
@@ -150,6 +210,34 @@ TEST(Printing, AllPagesToPdfCarryTheFootLineUpright) {
             2);
   EXPECT_GT(width, height);  // landscape
   EXPECT_GT(y_min, 0.8 * height);
+}
+
+// The system's printer object on a machine without printers: Print to PDF still writes the
+// chart's pages and the notes to the files named in the save dialog, and the next document goes
+// to the printer again.
+TEST(Printing, PdfWithoutAnyPrinter) {
+  testing::TempFolder folder;
+  platform::QtPrinter printer;
+  RecorderHarness h;
+  h.recorder.context().platform.printer = &printer;
+  fill(h.state(), 1000);
+  h.window()["nt1"].caption = "Notes:\nbuffer pH 7.4";
+  h.dialogs.file_answers = {folder.file("chart.pdf"), folder.file("notes.pdf")};
+  h.recorder.press("ppdf");
+  h.recorder.press("ppnotespdf");
+  ASSERT_EQ(h.dialogs.files.size(), 2u);
+  EXPECT_EQ(h.dialogs.files[0].default_text, "/opt/zetra/file1.pdf");
+  EXPECT_EQ(h.dialogs.files[1].default_text, "/opt/zetra/file1 notes.pdf");
+  EXPECT_TRUE(h.dialogs.messages.empty()) << h.dialogs.messages.front().text;
+  const std::string chart_info = run("pdfinfo '" + folder.file("chart.pdf") + "'");
+  EXPECT_NE(chart_info.find("Pages:           3"), std::string::npos) << chart_info;
+  const std::string notes = run("pdftotext '" + folder.file("notes.pdf") + "' -");
+  EXPECT_NE(notes.find("buffer pH 7.4"), std::string::npos) << notes;
+  // A cancelled file dialog prints nothing.
+  h.dialogs.file_answers.clear();
+  h.recorder.press("ppdf");
+  EXPECT_TRUE(h.dialogs.messages.empty());
+  EXPECT_EQ(printer.begin(), !QPrinterInfo::availablePrinters().isEmpty());
 }
 
 // A 30000-character notes line wraps at the page's right edge into many printed lines, all of

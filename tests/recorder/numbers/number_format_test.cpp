@@ -118,3 +118,23 @@ TEST(NumberText, IgnoresADecimalCommaLocale) {
 
 }  // namespace
 }  // namespace zetra::numbers
+
+namespace zetra::numbers {
+namespace {
+
+TEST(StatusNumbers, CountsClockAndDate) {
+  EXPECT_EQ(format_count(0), "0");
+  EXPECT_EQ(format_count(999), "999");
+  EXPECT_EQ(format_count(3756), "3,756");
+  EXPECT_EQ(format_count(100000), "100,000");
+  EXPECT_EQ(format_count(5000000), "5,000,000");
+  EXPECT_EQ(format_count(-1234567), "-1,234,567");
+  EXPECT_EQ(format_clock(751), "00:12:31");
+  EXPECT_EQ(format_clock(0), "00:00:00");
+  EXPECT_EQ(format_clock(359999), "99:59:59");
+  EXPECT_EQ(format_clock(360000), "100:00:00");
+  EXPECT_EQ(format_date_time(2026, 12, 7, 9, 5), "2026-12-07 09:05");
+}
+
+}  // namespace
+}  // namespace zetra::numbers

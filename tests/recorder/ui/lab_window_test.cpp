@@ -1,0 +1,196 @@
+// The real window offscreen on the stand-in unit, as a lab user meets it: readouts whole at the
+// screen's DPI, Enter in the calibration boxes, wheel and keys on the chart, channel titles in
+// their trace colours, and a name and description for assistive tools on every control.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "recorder/ui/about.h"
+#include "recorder/ui/command_line.h"
+#include "tests/support/stand_in_window_test.h"
+
+namespace zetra::ui {
+namespace {
+
+class LabWindowTest : public testing::StandInWindowTest {
+ protected:
+  LabWindowTest() : StandInWindowTest(1000, 720) {}
+
+  template <class T>
+  T* find(const char* name) {
+    T* object = window->findChild<T*>(name);
+    EXPECT_NE(object, nullptr) << name;
+    return object;
+  }
+  void click(const char* name) { find<QPushButton>(name)->click(); }
+  void wheel(QWidget* target, int degrees_eighths, Qt::KeyboardModifiers mods) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, degrees_eighths),
+                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+  }
+};
+
+// Every readout keeps the whole height of its font inside its panel: nothing of "pA" is cut.
+TEST_F(LabWindowTest, ReadoutsKeepTheirFontsWholeHeight) {
+  for (const char* name : {"t2", "t1", "t4", "t22", "t12", "t42", "tch", "tch2"}) {
+    auto* label = find<QLabel>(name);
+    ASSERT_NE(label, nullptr);
+    const QFontMetrics metrics(label->font());
+    EXPECT_GE(label->height(), metrics.height()) << name << " at " << label->logicalDpiY();
+    auto* panel = qobject_cast<QFrame*>(label->parentWidget());
+    ASSERT_NE(panel, nullptr) << name;
+    EXPECT_TRUE(panel->contentsRect().contains(label->geometry())) << name;
+  }
+  for (const char* name : {"czero", "ccal2"}) {
+    auto* button = find<QPushButton>(name);
+    EXPECT_TRUE(qobject_cast<QFrame*>(button->parentWidget())->contentsRect().contains(
+        button->geometry()))
+        << name;
+  }
+}
+
+TEST_F(LabWindowTest, EnterInACalibrationBoxConverts) {
+  RecorderState& s = recorder.state();
+  find<QAction>("pusb1")->trigger();
+  click("conoff");
+  click("ccal");
+  auto* pa = find<QLineEdit>("ct1");
+  ASSERT_TRUE(pa->isVisible());
+  pa->clear();
+  QTest::keyClicks(pa, "300");
+  auto* nm = find<QLineEdit>("ct2");
+  nm->clear();
+  QTest::keyClicks(nm, "100");
+  QTest::keyClick(nm, Qt::Key_Return);
+  EXPECT_FLOAT_EQ(s.pa_per_nm1, 3.0f);
+  EXPECT_FALSE(pa->isVisible());  // the entry closed, as Conv closes it
+  click("ccal2");
+  auto* pa2 = find<QLineEdit>("ct12");
+  pa2->clear();
+  QTest::keyClicks(pa2, "50");
+  auto* nm2 = find<QLineEdit>("ct22");
+  nm2->clear();
+  QTest::keyClicks(nm2, "10");
+  QTest::keyClick(pa2, Qt::Key_Enter);
+  EXPECT_FLOAT_EQ(s.pa_per_nm2, 5.0f);
+}
+
+TEST_F(LabWindowTest, WheelAndKeysOnTheChartScrollAndZoom) {
+  RecorderState& s = recorder.state();
+  for (int i = 1; i <= 3000; ++i) s.append(static_cast<float>(i % 500), 0, 20, 20);
+  s.shown_count = s.rec_next;
+  recorder.procedures().nhs1_set();
+  window->sync();
+  auto* chart = find<QWidget>("p1");
+  auto* bar = find<QScrollBar>("nhs1");
+  const int first = bar->value();
+  wheel(chart, -120, Qt::NoModifier);
+  EXPECT_EQ(bar->value(), first + bar->singleStep());
+  wheel(chart, -120, Qt::ShiftModifier);
+  EXPECT_EQ(bar->value(), first + bar->singleStep() + bar->pageStep());
+  chart->setFocus();
+  QTest::keyClick(chart, Qt::Key_Home);
+  EXPECT_EQ(s.view_start, 1.0f);
+  QTest::keyClick(chart, Qt::Key_End);
+  EXPECT_NEAR(s.view_start + s.view_width, s.shown_count, 1);
+  QTest::keyClick(chart, Qt::Key_PageUp);
+  EXPECT_LT(s.view_start + s.view_width, s.shown_count - 300);
+  wheel(chart, 120, Qt::ControlModifier);
+  EXPECT_TRUE(find<QAction>("pt5s")->isChecked());
+  EXPECT_TRUE(find<QLabel>("st1_text")->text().startsWith("DIV: 5s_"));
+  // Half-notch wheels add up to a notch.
+  wheel(chart, -60, Qt::ControlModifier);
+  EXPECT_TRUE(find<QAction>("pt5s")->isChecked());
+  wheel(chart, -60, Qt::ControlModifier);
+  EXPECT_TRUE(find<QAction>("pt10s")->isChecked());
+}
+
+TEST_F(LabWindowTest, ChannelTitlesFollowTheTraceColours) {
+  auto colour_of = [&](const char* name) {
+    return find<QLabel>(name)->palette().color(QPalette::WindowText);
+  };
+  EXPECT_EQ(colour_of("tch"), QColor(0, 0, 255));
+  EXPECT_EQ(colour_of("tch2"), QColor(0, 255, 0));
+  EXPECT_EQ(find<QLabel>("tch")->text(), "CH1");
+  dialogs.colour_answers = {0x0080FF};  // orange, packed blue x 65536 + green x 256 + red
+  find<QAction>("pcdcolor2")->trigger();
+  EXPECT_EQ(colour_of("tch2"), QColor(255, 128, 0));
+}
+
+// Assistive tools find each control by a name that says what it is, with a description.
+TEST_F(LabWindowTest, EveryControlHasAnAccessibleNameAndDescription) {
+  int widgets = 0;
+  for (Control* control : recorder.window().controls()) {
+    if (control->kind == ControlKind::Timer || control->kind == ControlKind::Separator ||
+        control->kind == ControlKind::Menu || control->kind == ControlKind::MenuItem ||
+        control->name == "rtb1") {
+      continue;
+    }
+    auto* widget = window->findChild<QWidget*>(QString::fromStdString(control->name));
+    ASSERT_NE(widget, nullptr) << control->name;
+    ++widgets;
+    EXPECT_FALSE(widget->accessibleName().isEmpty()) << control->name;
+    const bool shown_readout = control->kind == ControlKind::Label && control->visible &&
+                               control->parent.rfind("sp", 0) == 0;
+    if (control->kind == ControlKind::Button || control->kind == ControlKind::ScrollBar ||
+        shown_readout) {
+      EXPECT_FALSE(widget->accessibleDescription().isEmpty()) << control->name;
+    }
+  }
+  EXPECT_GT(widgets, 40);
+  EXPECT_EQ(find<QScrollBar>("nvs12")->accessibleName(), "CH2 offset");
+  EXPECT_TRUE(find<QLabel>("t2")->accessibleName().startsWith("CH1 current: +000"));
+  EXPECT_EQ(find<QPushButton>("ccal2")->accessibleName(), "CH2 Conv");
+  // The chart comes after the panels and before the notes in the focus chain.
+  QWidget* w = find<QPushButton>("copen");
+  bool chart_seen = false, notes_after_chart = false;
+  for (int k = 0; k < 200 && w; ++k) {
+    w = w->nextInFocusChain();
+    chart_seen = chart_seen || w->objectName() == "p1";
+    if (w->objectName() == "nt1") notes_after_chart = chart_seen;
+    if (w->objectName() == "copen") break;
+  }
+  EXPECT_TRUE(chart_seen);
+  EXPECT_TRUE(notes_after_chart);
+}
+
+TEST(CommandLine, HelpVersionAndOneRecording) {
+  using Action = StartOptions::Action;
+  EXPECT_EQ(read_command_line({"zetra"}).action, Action::Run);
+  EXPECT_TRUE(read_command_line({"zetra"}).file.isEmpty());
+  const StartOptions help = read_command_line({"zetra", "--help"});
+  EXPECT_EQ(help.action, Action::Help);
+  EXPECT_TRUE(help.output.startsWith("Usage: zetra [OPTION] [FILE]"));
+  EXPECT_EQ(read_command_line({"zetra", "-h"}).action, Action::Help);
+  const StartOptions version = read_command_line({"zetra", "--version"});
+  EXPECT_EQ(version.action, Action::Version);
+  EXPECT_EQ(version.output, QString("zetra ") + QString::fromStdString(program_version()) + "\n");
+  const StartOptions file = read_command_line({"zetra", "/data/run 1.ztr"});
+  EXPECT_EQ(file.action, Action::Run);
+  EXPECT_EQ(file.file, "/data/run 1.ztr");
+  EXPECT_TRUE(QFileInfo(read_command_line({"zetra", "run.ztr"}).file).isAbsolute());
+  EXPECT_EQ(read_command_line({"zetra", "--", "-odd.ztr"}).file,
+            QFileInfo("-odd.ztr").absoluteFilePath());
+  EXPECT_EQ(read_command_line({"zetra", "--frobnicate"}).action, Action::Error);
+  EXPECT_EQ(read_command_line({"zetra", "a.ztr", "b.ztr"}).action, Action::Error);
+}
+
+}  // namespace
+}  // namespace zetra::ui
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
