@@ -207,22 +207,61 @@ namespace {
 // Reads the next `size` bytes into `to`; false when they are not there.
 using Reader = std::function<bool(uint8_t* to, size_t size)>;
 
+// The first record's counter checked against the memory size and the file's length; `count` is
+// the number of records the counter needs.
+std::string check_first_record(const uint8_t* record, uint64_t file_size, RecordingHeader& first,
+                               size_t& count) {
+  first = decode_header(record);
+  // Only a counter an integer can hold is rounded; any other is refused just below.
+  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
+    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
+  }
+  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
+  count = record_count(first.rec_next);
+  if (file_size < count * kRecordBytes) {
+    return "the file holds " + std::to_string(file_size / kRecordBytes) +
+           " whole records, but its sample counter needs " + std::to_string(count);
+  }
+  return {};
+}
+
+// The settings and notes of the last record with the first record's counter, checked, odd display
+// settings replaced, and where the chart stood brought into the data.
+std::string settle_header(const uint8_t* last, const RecordingHeader& first, LoadedRecording& out) {
+  RecordingHeader h = decode_header(last);
+  h.rec_capacity = first.rec_capacity;
+  h.rec_next = first.rec_next;
+  if (std::string problem = header_problem(h); !problem.empty()) return problem;
+  out.findings = replace_unusable_settings(h);
+  // A value that is no number starts at the ends.
+  h.shown_count =
+      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
+  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
+  out.header = h;
+  out.notes = decode_notes(last);
+  return {};
+}
+
+// The four traces of record k (1-based) into arrays of `size` floats.
+void unpack_samples(const uint8_t* record, size_t k, float* const arrays[4], size_t size) {
+  const size_t at = (k - 1) * kSamplesPerRecord;
+  get_block(record + record_offset::kCur1, arrays[0], size, at);
+  get_block(record + record_offset::kCur2, arrays[1], size, at);
+  get_block(record + record_offset::kTemp1, arrays[2], size, at);
+  get_block(record + record_offset::kTemp2, arrays[3], size, at);
+}
+
 std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& out) {
   if (file_size < kRecordBytes) {
     return "the file is shorter than one record (" + std::to_string(file_size) + " bytes)";
   }
   std::vector<uint8_t> record(kRecordBytes);
   if (!read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
-  RecordingHeader first = decode_header(record.data());
-  // Only a counter an integer can hold is rounded; any other is refused just below.
-  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
-    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
-  }
-  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
-  const size_t count = record_count(first.rec_next);
-  if (file_size < count * kRecordBytes) {
-    return "the file holds " + std::to_string(file_size / kRecordBytes) +
-           " whole records, but its sample counter needs " + std::to_string(count);
+  RecordingHeader first;
+  size_t count = 0;
+  if (std::string problem = check_first_record(record.data(), file_size, first, count);
+      !problem.empty()) {
+    return problem;
   }
   const auto size = static_cast<size_t>(first.rec_capacity) + 1;
   try {
@@ -233,32 +272,13 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   } catch (const std::bad_alloc&) {
     return "there is not enough memory for its recording";
   }
+  float* const arrays[4] = {out.cur1.data(), out.cur2.data(), out.temp1.data(), out.temp2.data()};
   for (size_t k = 1; k <= count; ++k) {
     if (k > 1 && !read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
-    const size_t at = (k - 1) * kSamplesPerRecord;
-    get_block(record.data() + record_offset::kCur1, out.cur1.data(), size, at);
-    get_block(record.data() + record_offset::kCur2, out.cur2.data(), size, at);
-    get_block(record.data() + record_offset::kTemp1, out.temp1.data(), size, at);
-    get_block(record.data() + record_offset::kTemp2, out.temp2.data(), size, at);
+    unpack_samples(record.data(), k, arrays, size);
   }
-  // The settings come from the last record read; the counter from the first.
-  RecordingHeader h = decode_header(record.data());
-  h.rec_capacity = first.rec_capacity;
-  h.rec_next = first.rec_next;
-  if (std::string problem = header_problem(h); !problem.empty()) return problem;
-  out.findings = replace_unusable_settings(h);
-  // Where the chart stood, brought into the data (a value that is no number starts at the ends).
-  h.shown_count =
-      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
-  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
-  out.header = h;
-  out.notes = decode_notes(record.data());
-  return {};
+  return settle_header(record.data(), first, out);
 }
-
-}  // namespace
-
-namespace {
 
 bool read_at(int fd, uint8_t* to, size_t size, uint64_t offset) {
   while (size > 0) {
@@ -316,30 +336,20 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
   }
   std::vector<uint8_t> record(kRecordBytes);
   if (!read_at(fd, record.data(), kRecordBytes, 0)) return "the file cannot be read";
-  RecordingHeader first = decode_header(record.data());
-  // Only a counter an integer can hold is rounded; any other is refused just below.
-  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
-    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
-  }
-  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
-  const size_t count = record_count(first.rec_next);
-  if (file_size < count * kRecordBytes) {
-    return "the file holds " + std::to_string(file_size / kRecordBytes) +
-           " whole records, but its sample counter needs " + std::to_string(count);
+  RecordingHeader first;
+  size_t count = 0;
+  if (std::string problem = check_first_record(record.data(), file_size, first, count);
+      !problem.empty()) {
+    return problem;
   }
   // The settings and notes come from the last record; the counter from the first.
   if (count > 1 && !read_at(fd, record.data(), kRecordBytes, (count - 1) * kRecordBytes)) {
     return "the file cannot be read";
   }
-  RecordingHeader h = decode_header(record.data());
-  h.rec_capacity = first.rec_capacity;
-  h.rec_next = first.rec_next;
-  if (std::string problem = header_problem(h); !problem.empty()) return problem;
-  out.findings = replace_unusable_settings(h);
-  // Where the chart stood, brought into the data (a value that is no number starts at the ends).
-  h.shown_count =
-      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
-  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
+  LoadedRecording checked;
+  if (std::string problem = settle_header(record.data(), first, checked); !problem.empty()) {
+    return problem;
+  }
 
   const auto size = static_cast<size_t>(first.rec_capacity) + 1;
   FloatArray* targets[] = {&out.cur1, &out.cur2, &out.temp1, &out.temp2};
@@ -367,11 +377,7 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
     if (!read_at(fd, scratch.data(), kRecordBytes, (k - 1) * kRecordBytes)) {
       return "the file cannot be read";
     }
-    const size_t at = (k - 1) * kSamplesPerRecord;
-    get_block(scratch.data() + record_offset::kCur1, arrays[0], size, at);
-    get_block(scratch.data() + record_offset::kCur2, arrays[1], size, at);
-    get_block(scratch.data() + record_offset::kTemp1, arrays[2], size, at);
-    get_block(scratch.data() + record_offset::kTemp2, arrays[3], size, at);
+    unpack_samples(scratch.data(), k, arrays, size);
   }
   // Arrays filled in place held an older recording: beyond the records read they become zero,
   // as fresh ones are.
@@ -383,8 +389,9 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
   for (size_t t = 0; t < 4; ++t) {
     if (fresh[t].size() == size) *targets[t] = std::move(fresh[t]);
   }
-  out.header = h;
-  out.notes = decode_notes(record.data());
+  out.header = checked.header;
+  out.notes = std::move(checked.notes);
+  out.findings = std::move(checked.findings);
   return {};
 }
 
