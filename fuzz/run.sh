@@ -8,8 +8,8 @@ root=$PWD
 out=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-2}
-targets=(fuzz_recording_file fuzz_journal fuzz_settings_file fuzz_number fuzz_clipboard_text
-         fuzz_driver_control)
+targets=(fuzz_recording_file fuzz_journal fuzz_open_recording fuzz_settings_file fuzz_number
+         fuzz_clipboard_text fuzz_driver_control)
 
 CC=clang-14 CXX=clang++-14 cmake -S fuzz -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j "$jobs" --target "${targets[@]}"

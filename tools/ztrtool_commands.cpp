@@ -31,8 +31,10 @@ constexpr const char* kHelp =
     "                 was saved with compensation on.\n"
     "                 --csv writes the same values as CSV: one header line, commas, periods.\n"
     "                 An empty recording gives the header line only.\n"
-    "  check FILE     exit status 0 when the recorder can open FILE, otherwise a message\n"
-    "                 saying what is wrong and exit status 1\n"
+    "  check FILE     exit status 0 when the recorder can open FILE, with a line for each\n"
+    "                 display setting it would replace by its start-up value; otherwise a\n"
+    "                 message saying what is wrong and exit status 1. Only regular files\n"
+    "                 are read.\n"
     "  --help         this text\n"
     "\n"
     "Errors go to standard error with a non-zero exit status (2 for wrong usage).\n";
@@ -107,6 +109,8 @@ int check(const std::string& path, std::ostream& out, std::ostream& err) {
   if (!load(path, r, err)) return kBadFile;
   out << path << ": a recording of " << numbers::format_fixed(r.header.rec_next - 1.0, 0)
       << " samples in " << files::record_count(r.header.rec_next) << " records\n";
+  // The display settings the recorder's Open replaces, found by the same reader.
+  for (const std::string& finding : r.findings) out << path << ": " << finding << "\n";
   return 0;
 }
 

@@ -1,9 +1,14 @@
-// Writing a file so that a failure never costs the previous one: the new content goes to a file
-// beside it, is flushed to disk, and only then replaces the old file.
+// The one way the recorder writes a file (recording, settings, journal) so that a failure never
+// costs the previous one. The new content goes to a temporary of a unique name in the target's
+// folder, created exclusively (a planted link of that name is never followed), is flushed to
+// disk, takes the old file's permissions and owner, and only then replaces the old file; the
+// folder is flushed after the rename. A symbolic link is followed: its target is replaced and the
+// link stays. A target without write permission is refused. When the folder cannot take a
+// temporary but the file itself is writable, the new content is written in place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace zetra::files {
@@ -15,32 +20,57 @@ struct FaultPlan {
   bool fails() { return steps++ == fail_at; }
 };
 
+// Temporaries are named "<file name>.saving-XXXXXX" beside the file.
+inline constexpr const char* kTemporaryMark = ".saving-";
+
+// The real file a path names: symbolic links followed, however deep (a dangling link names the
+// file it points to); the path itself when it is no link.
+std::string resolve_links(const std::string& path);
+
 class AtomicFile {
  public:
   // `faults` may be null (no injected failures).
   AtomicFile(std::string path, FaultPlan* faults = nullptr);
-  ~AtomicFile();  // an uncommitted file is removed; the old one stays as it was
+  ~AtomicFile();  // an uncommitted temporary is removed; the old file stays as it was
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   // Each returns false once anything has failed; error() then says why.
   bool open();
   bool write(const uint8_t* data, size_t size);
-  // Appends the old file's bytes from `offset` to its end, if the old file is that long.
+  // The old file's bytes from `offset` to its end are kept after the new ones. Without this call
+  // the file ends where the new content ends.
   bool carry_over_from(uint64_t offset);
   bool commit();
 
   const std::string& error() const { return error_; }
+  // The target cannot be written by this user (or has no write permission at all).
+  bool read_only() const { return read_only_; }
+  // The content went to the file itself because its folder cannot take a temporary.
+  bool in_place() const { return in_place_; }
   const std::string& temp_path() const { return temp_path_; }
+  const std::string& target() const { return target_; }
 
  private:
   bool fail(const std::string& what, int code);
   bool step(const char* what);
+  bool check_target();
+  bool open_temporary();
+  bool open_in_place();
+  bool write_all(const uint8_t* data, size_t size);
+  bool carry_over_in_temporary(uint64_t offset);
+  bool commit_temporary();
+  bool commit_in_place();
+  void remove_stale_temporaries() const;
 
-  std::string path_, temp_path_, error_;
+  std::string path_, target_, temp_path_, error_;
   FaultPlan* faults_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  bool exists_ = false, read_only_ = false, in_place_ = false, keep_tail_ = false;
   bool committed_ = false;
+  uint64_t written_ = 0;
+  unsigned mode_ = 0666;
+  long owner_ = -1, group_ = -1;
 };
 
 }  // namespace zetra::files

@@ -15,6 +15,9 @@ void FilesSubsystem::bind() {
 void FilesSubsystem::bind_journal() {
   Procedures& procedures = context_.procedures;
   recording.on_written = [this] { journal.discard(); };
+  journal.on_recovered = [this](const std::string& name, const FileIdentity& identity) {
+    recording.adopt_recovered(name, identity);
+  };
   procedures.zetrasave = [this] {
     settings.zetrasave();
     journal.discard();

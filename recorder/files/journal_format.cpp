@@ -74,6 +74,7 @@ std::string apply_settings(const uint8_t* p, size_t length, LoadedRecording& r, 
   RecordingHeader h = decode_header(p);
   h.rec_next = h.shown_count = h.view_start = 1;
   if (std::string problem = header_problem(h); !problem.empty()) return problem;
+  replace_unusable_settings(h);
   const float rec_next = first ? 1.0f : r.header.rec_next;
   if (first || h.rec_capacity != r.header.rec_capacity) {
     if (!allocate(r, h.rec_capacity)) return "there is not enough memory for its recording";
@@ -82,6 +83,19 @@ std::string apply_settings(const uint8_t* p, size_t length, LoadedRecording& r, 
   r.header.rec_next = std::min(rec_next, h.rec_capacity);
   r.notes = decode_notes(p);
   return {};
+}
+
+// A file frame: the name and identity of the recording's file.
+bool apply_file(const uint8_t* p, size_t length, LoadedRecording& r) {
+  if (length < 24) return false;
+  const uint32_t name_length = get_u32(p + 20);
+  if (name_length > kMaxFileNameBytes || length != 24 + size_t{name_length}) return false;
+  r.file_identity.exists = get_u32(p) == 1;
+  r.file_identity.size = get_u32(p + 4) | uint64_t{get_u32(p + 8)} << 32;
+  r.file_identity.mtime_ns =
+      static_cast<int64_t>(get_u32(p + 12) | uint64_t{get_u32(p + 16)} << 32);
+  r.file_name.assign(reinterpret_cast<const char*>(p + 24), name_length);
+  return true;
 }
 
 }  // namespace
@@ -114,6 +128,22 @@ void append_samples_frame(std::vector<uint8_t>& out, const TraceView& t, size_t 
   end_frame(out, at, payload);
 }
 
+void append_file_frame(std::vector<uint8_t>& out, const std::string& name,
+                       const FileIdentity& identity) {
+  if (name.size() > kMaxFileNameBytes) return;
+  const size_t payload = 24 + name.size();
+  const size_t at = begin_frame(out, kFileFrame, payload);
+  const auto time = static_cast<uint64_t>(identity.mtime_ns);
+  put_u32(&out[at], identity.exists ? 1 : 0);
+  put_u32(&out[at + 4], static_cast<uint32_t>(identity.size));
+  put_u32(&out[at + 8], static_cast<uint32_t>(identity.size >> 32));
+  put_u32(&out[at + 12], static_cast<uint32_t>(time));
+  put_u32(&out[at + 16], static_cast<uint32_t>(time >> 32));
+  put_u32(&out[at + 20], static_cast<uint32_t>(name.size()));
+  std::copy(name.begin(), name.end(), out.begin() + static_cast<std::ptrdiff_t>(at + 24));
+  end_frame(out, at, payload);
+}
+
 bool parse_journal(const uint8_t* data, size_t size, LoadedRecording& loaded, std::string& error,
                    size_t* frames_read) {
   LoadedRecording fresh;
@@ -131,6 +161,8 @@ bool parse_journal(const uint8_t* data, size_t size, LoadedRecording& loaded, st
         if (frames > 0) error.clear();  // keep what came before a settings block that is wrong
         break;
       }
+    } else if (kind == kFileFrame && frames > 0) {
+      if (!apply_file(payload, length, fresh)) break;
     } else if (kind != kSamplesFrame || frames == 0 || !apply_samples(payload, length, fresh)) {
       if (frames == 0) error = "it does not start with the recording's settings";
       break;

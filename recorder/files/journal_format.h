@@ -16,6 +16,8 @@ namespace zetra::files {
 inline constexpr uint32_t kJournalMagic = 0x4A52545A;  // "ZTRJ"
 inline constexpr uint32_t kSettingsFrame = 1;          // payload: one .ztr record, samples zero
 inline constexpr uint32_t kSamplesFrame = 2;           // payload: see append_samples_frame
+inline constexpr uint32_t kFileFrame = 3;              // payload: see append_file_frame
+inline constexpr size_t kMaxFileNameBytes = 4096;
 inline constexpr size_t kFrameOverhead = 16;
 inline constexpr size_t kMaxSamplesPerFrame = 65536;
 
@@ -28,6 +30,12 @@ void append_settings_frame(std::vector<uint8_t>& out, const RecordingHeader& hea
 // `count` floats of each trace in the order cur1, cur2, temp1, temp2. count <= kMaxSamplesPerFrame.
 void append_samples_frame(std::vector<uint8_t>& out, const TraceView& traces, size_t first,
                           size_t count, float rec_next);
+
+// Appends one file frame: the file the recording belongs to and that file as it was then: u32
+// 1 when it existed, u32 size low, u32 size high, u32 time low, u32 time high, u32 name length,
+// the name's bytes. Names longer than kMaxFileNameBytes are not journaled.
+void append_file_frame(std::vector<uint8_t>& out, const std::string& name,
+                       const FileIdentity& identity);
 
 // Replays the frames into a recording as Open would load it: false with `error` when there is no
 // whole settings frame or its settings cannot be applied. `frames_read` counts the whole frames.

@@ -122,9 +122,24 @@ void RecordingCommands::new_file() {
   }
 }
 
+void RecordingCommands::adopt_recovered(const std::string& name, const FileIdentity& identity) {
+  recovered_name_ = name;
+  recovered_identity_ = identity;
+  set_caption();
+}
+
+// A file another program changed since the recording was journaled is replaced only on Yes.
+bool RecordingCommands::replace_confirmed(const std::string& path, const std::string& title) {
+  if (recovered_name_.empty() || path != recovered_name_) return true;
+  const FileIdentity now = identity_of(path);
+  if (!now.exists || now == recovered_identity_) return true;
+  return may_replace(path, title, true);
+}
+
 bool RecordingCommands::save() {
   const RecorderState& s = context_.state;
   if (!(s.rec_next > 2)) return true;  // fewer than two samples: nothing to save
+  if (!s.file_name.empty() && !replace_confirmed(s.file_name, "Save")) return false;
   busy();
   const bool ok = s.file_name.empty() || write(s.file_name);
   idle();
@@ -136,6 +151,7 @@ void RecordingCommands::save_as() {
   const std::string name =
       context_.platform.dialogs.save_file(kSaveAsTitle, kZtrFilter, "ztr", s.file_name);
   if (!(s.rec_next > 1) || name.empty() || !may_replace(name, kSaveAsTitle, false)) return;
+  if (!replace_confirmed(name, kSaveAsTitle)) return;  // the recovered file, changed since
   busy();
   if (write(name)) s.file_name = name;  // a failed write leaves the current name as it was
   set_caption();
@@ -147,13 +163,16 @@ bool RecordingCommands::write(const std::string& path) {
   const TraceView traces{s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(),
                          s.rec_temp2.data(), s.rec_cur1.size()};
   const std::string notes = to_windows1252(context_.window["nt1"].caption);
+  bool read_only = false;
   const std::string error =
-      write_recording(path, header_from(s, context_.window), notes, traces, faults);
+      write_recording(path, header_from(s, context_.window), notes, traces, faults, &read_only);
   if (!error.empty()) {
-    context_.platform.dialogs.message_box("Cannot save " + path + ": " + error + ".", "Save",
-                                          MessageIcon::Exclamation, MessageButtons::Ok);
+    context_.platform.dialogs.message_box(
+        read_only ? error : "Cannot save " + path + ": " + error + ".", "Save",
+        MessageIcon::Exclamation, MessageButtons::Ok);
     return false;
   }
+  recovered_name_.clear();
   set_caption();
   note_saved(context_);
   if (on_written) on_written();
@@ -178,6 +197,7 @@ bool RecordingCommands::open_path(const std::string& path) {
     return false;
   }
   context_.state.file_name = path;
+  recovered_name_.clear();
   show_loaded_recording(context_, loaded);
   set_caption();
   note_saved(context_);

@@ -31,11 +31,17 @@ class RecordingCommands {
   // Runs after every successful write of the recording (Save, Save as, Save on exit).
   std::function<void()> on_written;
 
+  // After a recovery: the recording belongs to `name`, which was as `identity` says when the
+  // journal named it. Until the next write or Open, Save (and Save as to that name) asks before
+  // replacing that file if it has changed on disk since.
+  void adopt_recovered(const std::string& name, const FileIdentity& identity);
+
   // Test seam: the next writes fail at this step.
   FaultPlan* faults = nullptr;
 
  private:
   bool write(const std::string& path);
+  bool replace_confirmed(const std::string& path, const std::string& title);
   // "<name> already exists. Replace it?" when `name` is a file on disk other than the current
   // one (`current_too`: any file on disk). False when the answer is No.
   bool may_replace(const std::string& name, const std::string& title, bool current_too);
@@ -44,6 +50,8 @@ class RecordingCommands {
   void idle();
 
   RecorderContext& context_;
+  std::string recovered_name_;  // empty when Save need not ask
+  FileIdentity recovered_identity_;
 };
 
 // Makes a loaded recording the current one: store, scales, colours, compensation and notes, every

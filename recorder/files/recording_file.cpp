@@ -17,13 +17,13 @@
 #include <new>
 #include <vector>
 
+#include "recorder/files/field_limits.h"
 #include "recorder/files/little_endian.h"
 #include "recorder/numbers/number_format.h"
+#include "recorder/state/recorder_state.h"
 
 namespace zetra::files {
 namespace {
-
-constexpr std::array<float, 6> kMemorySizes = {100000, 200000, 500000, 1000000, 2000000, 5000000};
 
 void put_block(uint8_t* at, const float* trace, size_t size, size_t first) {
   put_f32(at, 0.0f);  // slot 0 is never used
@@ -38,8 +38,44 @@ void get_block(const uint8_t* at, float* trace, size_t size, size_t first) {
   for (size_t i = first + 1; i <= last; ++i) trace[i] = get_f32(at + 4 * (i - first));
 }
 
-bool positive(float v) { return std::isfinite(v) && v > 0; }
+// The display settings of a recorder just started.
+RecordingHeader startup_settings() {
+  const ConditioningSettings conditioning;
+  const ChartView view;
+  const ChartDrawing drawing;
+  RecordingHeader h;
+  h.view_width = view.view_width;
+  h.span1 = view.span1;
+  h.span2 = view.span2;
+  h.offset1 = view.offset1;
+  h.offset2 = view.offset2;
+  h.tspan1 = view.tspan1;
+  h.tspan2 = view.tspan2;
+  h.tbase1 = view.tbase1;
+  h.tbase2 = view.tbase2;
+  h.pa_per_nm1 = conditioning.pa_per_nm1;
+  h.pa_per_nm2 = conditioning.pa_per_nm2;
+  h.tc_start1 = conditioning.tc_start1;
+  h.tc_start2 = conditioning.tc_start2;
+  h.tc_factor1 = conditioning.tc_factor1;
+  h.tc_factor2 = conditioning.tc_factor2;
+  h.color_cur1 = drawing.color_cur1;
+  h.color_cur2 = drawing.color_cur2;
+  h.color_temp1 = drawing.color_temp1;
+  h.color_temp2 = drawing.color_temp2;
+  return h;
+}
 
+// Puts `fallback` in place of `value` unless `usable`, noting which setting it was.
+template <class T, class Usable>
+void keep_usable(T& value, T fallback, Usable usable, const char* name,
+                 std::vector<std::string>& findings) {
+  if (usable(value)) return;
+  findings.push_back(std::string(name) + " " + numbers::format_shortest(static_cast<float>(value)) +
+                     " is not one the recorder uses; the start-up value " +
+                     numbers::format_shortest(static_cast<float>(fallback)) + " is used");
+  value = fallback;
+}
 
 }  // namespace
 
@@ -91,7 +127,7 @@ std::string decode_notes(const uint8_t* r) {
 }
 
 std::string header_problem(const RecordingHeader& h, bool counter_only) {
-  if (std::find(kMemorySizes.begin(), kMemorySizes.end(), h.rec_capacity) == kMemorySizes.end()) {
+  if (!limits::memory_size(h.rec_capacity)) {
     return "the memory size " + numbers::format_shortest(h.rec_capacity) +
            " is not one of the recorder's";
   }
@@ -100,22 +136,52 @@ std::string header_problem(const RecordingHeader& h, bool counter_only) {
            " lies outside the memory";
   }
   if (counter_only) return {};
-  if (!positive(h.sample_interval)) return "the sample interval is not a positive number";
-  if (!positive(h.view_width)) return "the chart width is not a positive number";
-  if (!positive(h.span1) || !positive(h.span2)) return "a value span is not a positive number";
-  if (h.tspan1 <= 0 || h.tspan2 <= 0) return "a temperature span is not a positive number";
-  const float fields[] = {h.shown_count, h.view_start, h.offset1,    h.offset2,    h.pa_per_nm1,
-                          h.pa_per_nm2,  h.tbase1,     h.tbase2,     h.color_cur1, h.color_cur2,
-                          h.color_temp1, h.color_temp2, h.tc_start1, h.tc_start2,  h.tc_factor1,
-                          h.tc_factor2};
-  for (float f : fields) {
-    if (!std::isfinite(f)) return "a setting is not a finite number";
+  if (!limits::listed_rate(h.sample_interval)) {
+    return "the sample interval " + numbers::format_shortest(h.sample_interval) +
+           " s is not one of the recorder's (1, 1/2, 1/3, 1/4 or 1/5 s)";
   }
   return {};
 }
 
+std::vector<std::string> replace_unusable_settings(RecordingHeader& h) {
+  const RecordingHeader start = startup_settings();
+  std::vector<std::string> found;
+  using namespace limits;
+  h.sample_interval = exact_interval(h.sample_interval);
+  const float interval = h.sample_interval;
+  // A start-up width that does not fit the recording's rate becomes 10 s per division.
+  const float width = listed_width(start.view_width, interval) ? start.view_width : 200 / interval;
+  keep_usable(
+      h.view_width, width, [&](float v) { return listed_width(v, interval); }, "the chart width",
+      found);
+  keep_usable(h.span1, start.span1, listed_span, "the CH1 value span", found);
+  keep_usable(h.span2, start.span2, listed_span, "the CH2 value span", found);
+  keep_usable(
+      h.offset1, value_offset(start.offset1, h.span1) ? start.offset1 : 0.0f,
+      [&](float v) { return value_offset(v, h.span1); }, "the CH1 offset", found);
+  keep_usable(
+      h.offset2, value_offset(start.offset2, h.span2) ? start.offset2 : 0.0f,
+      [&](float v) { return value_offset(v, h.span2); }, "the CH2 offset", found);
+  keep_usable(h.tspan1, start.tspan1, listed_tspan, "the CH1 temperature span", found);
+  keep_usable(h.tspan2, start.tspan2, listed_tspan, "the CH2 temperature span", found);
+  keep_usable(h.tbase1, start.tbase1, temperature_base, "the CH1 temperature base", found);
+  keep_usable(h.tbase2, start.tbase2, temperature_base, "the CH2 temperature base", found);
+  keep_usable(h.pa_per_nm1, start.pa_per_nm1, divisor, "the CH1 calibration", found);
+  keep_usable(h.pa_per_nm2, start.pa_per_nm2, divisor, "the CH2 calibration", found);
+  keep_usable(h.tc_start1, start.tc_start1, finite, "the CH1 start point temperature", found);
+  keep_usable(h.tc_start2, start.tc_start2, finite, "the CH2 start point temperature", found);
+  keep_usable(h.tc_factor1, start.tc_factor1, finite, "the CH1 compensation factor", found);
+  keep_usable(h.tc_factor2, start.tc_factor2, finite, "the CH2 compensation factor", found);
+  keep_usable(h.color_cur1, start.color_cur1, colour, "the CH1 colour", found);
+  keep_usable(h.color_cur2, start.color_cur2, colour, "the CH2 colour", found);
+  keep_usable(h.color_temp1, start.color_temp1, colour, "the CH1 temperature colour", found);
+  keep_usable(h.color_temp2, start.color_temp2, colour, "the CH2 temperature colour", found);
+  return found;
+}
+
 std::string write_recording(const std::string& path, const RecordingHeader& header,
-                            const std::string& notes, const TraceView& traces, FaultPlan* faults) {
+                            const std::string& notes, const TraceView& traces, FaultPlan* faults,
+                            bool* read_only) {
   AtomicFile file(path, faults);
   const size_t count = record_count(header.rec_next);
   // Records go out about a megabyte at a time: one write call per record costs more than the
@@ -131,6 +197,8 @@ std::string write_recording(const std::string& path, const RecordingHeader& head
     ok = file.write(batch.data(), (last - first + 1) * kRecordBytes);
   }
   ok = ok && file.carry_over_from(static_cast<uint64_t>(count) * kRecordBytes) && file.commit();
+  if (read_only != nullptr) *read_only = file.read_only();
+  if (file.read_only()) return file.error() + "; use Save as";
   return ok ? std::string() : file.error();
 }
 
@@ -139,22 +207,61 @@ namespace {
 // Reads the next `size` bytes into `to`; false when they are not there.
 using Reader = std::function<bool(uint8_t* to, size_t size)>;
 
+// The first record's counter checked against the memory size and the file's length; `count` is
+// the number of records the counter needs.
+std::string check_first_record(const uint8_t* record, uint64_t file_size, RecordingHeader& first,
+                               size_t& count) {
+  first = decode_header(record);
+  // Only a counter an integer can hold is rounded; any other is refused just below.
+  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
+    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
+  }
+  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
+  count = record_count(first.rec_next);
+  if (file_size < count * kRecordBytes) {
+    return "the file holds " + std::to_string(file_size / kRecordBytes) +
+           " whole records, but its sample counter needs " + std::to_string(count);
+  }
+  return {};
+}
+
+// The settings and notes of the last record with the first record's counter, checked, odd display
+// settings replaced, and where the chart stood brought into the data.
+std::string settle_header(const uint8_t* last, const RecordingHeader& first, LoadedRecording& out) {
+  RecordingHeader h = decode_header(last);
+  h.rec_capacity = first.rec_capacity;
+  h.rec_next = first.rec_next;
+  if (std::string problem = header_problem(h); !problem.empty()) return problem;
+  out.findings = replace_unusable_settings(h);
+  // A value that is no number starts at the ends.
+  h.shown_count =
+      std::isfinite(h.shown_count) ? std::clamp(h.shown_count, 1.0f, h.rec_next) : h.rec_next;
+  h.view_start = std::isfinite(h.view_start) ? std::clamp(h.view_start, 1.0f, h.rec_next) : 1.0f;
+  out.header = h;
+  out.notes = decode_notes(last);
+  return {};
+}
+
+// The four traces of record k (1-based) into arrays of `size` floats.
+void unpack_samples(const uint8_t* record, size_t k, float* const arrays[4], size_t size) {
+  const size_t at = (k - 1) * kSamplesPerRecord;
+  get_block(record + record_offset::kCur1, arrays[0], size, at);
+  get_block(record + record_offset::kCur2, arrays[1], size, at);
+  get_block(record + record_offset::kTemp1, arrays[2], size, at);
+  get_block(record + record_offset::kTemp2, arrays[3], size, at);
+}
+
 std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& out) {
   if (file_size < kRecordBytes) {
     return "the file is shorter than one record (" + std::to_string(file_size) + " bytes)";
   }
   std::vector<uint8_t> record(kRecordBytes);
   if (!read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
-  RecordingHeader first = decode_header(record.data());
-  // Only a counter an integer can hold is rounded; any other is refused just below.
-  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
-    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
-  }
-  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
-  const size_t count = record_count(first.rec_next);
-  if (file_size < count * kRecordBytes) {
-    return "the file holds " + std::to_string(file_size / kRecordBytes) +
-           " whole records, but its sample counter needs " + std::to_string(count);
+  RecordingHeader first;
+  size_t count = 0;
+  if (std::string problem = check_first_record(record.data(), file_size, first, count);
+      !problem.empty()) {
+    return problem;
   }
   const auto size = static_cast<size_t>(first.rec_capacity) + 1;
   try {
@@ -165,37 +272,13 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   } catch (const std::bad_alloc&) {
     return "there is not enough memory for its recording";
   }
+  float* const arrays[4] = {out.cur1.data(), out.cur2.data(), out.temp1.data(), out.temp2.data()};
   for (size_t k = 1; k <= count; ++k) {
     if (k > 1 && !read_exact(record.data(), kRecordBytes)) return "the file cannot be read";
-    const size_t at = (k - 1) * kSamplesPerRecord;
-    get_block(record.data() + record_offset::kCur1, out.cur1.data(), size, at);
-    get_block(record.data() + record_offset::kCur2, out.cur2.data(), size, at);
-    get_block(record.data() + record_offset::kTemp1, out.temp1.data(), size, at);
-    get_block(record.data() + record_offset::kTemp2, out.temp2.data(), size, at);
+    unpack_samples(record.data(), k, arrays, size);
   }
-  // The settings come from the last record read; the counter from the first.
-  RecordingHeader h = decode_header(record.data());
-  h.rec_capacity = first.rec_capacity;
-  h.rec_next = first.rec_next;
-  if (std::string problem = header_problem(h); !problem.empty()) return problem;
-  h.shown_count = std::clamp(h.shown_count, 1.0f, h.rec_next);
-  h.view_start = std::clamp(h.view_start, 1.0f, h.rec_next);
-  out.header = h;
-  out.notes = decode_notes(record.data());
-  return {};
+  return settle_header(record.data(), first, out);
 }
-
-}  // namespace
-
-namespace {
-
-// A file descriptor closed when it goes out of scope.
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 bool read_at(int fd, uint8_t* to, size_t size, uint64_t offset) {
   while (size > 0) {
@@ -253,27 +336,20 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
   }
   std::vector<uint8_t> record(kRecordBytes);
   if (!read_at(fd, record.data(), kRecordBytes, 0)) return "the file cannot be read";
-  RecordingHeader first = decode_header(record.data());
-  // Only a counter an integer can hold is rounded; any other is refused just below.
-  if (std::isfinite(first.rec_next) && std::fabs(first.rec_next) <= 1e9f) {
-    first.rec_next = static_cast<float>(numbers::round_half_even(first.rec_next));
-  }
-  if (std::string problem = header_problem(first, true); !problem.empty()) return problem;
-  const size_t count = record_count(first.rec_next);
-  if (file_size < count * kRecordBytes) {
-    return "the file holds " + std::to_string(file_size / kRecordBytes) +
-           " whole records, but its sample counter needs " + std::to_string(count);
+  RecordingHeader first;
+  size_t count = 0;
+  if (std::string problem = check_first_record(record.data(), file_size, first, count);
+      !problem.empty()) {
+    return problem;
   }
   // The settings and notes come from the last record; the counter from the first.
   if (count > 1 && !read_at(fd, record.data(), kRecordBytes, (count - 1) * kRecordBytes)) {
     return "the file cannot be read";
   }
-  RecordingHeader h = decode_header(record.data());
-  h.rec_capacity = first.rec_capacity;
-  h.rec_next = first.rec_next;
-  if (std::string problem = header_problem(h); !problem.empty()) return problem;
-  h.shown_count = std::clamp(h.shown_count, 1.0f, h.rec_next);
-  h.view_start = std::clamp(h.view_start, 1.0f, h.rec_next);
+  LoadedRecording checked;
+  if (std::string problem = settle_header(record.data(), first, checked); !problem.empty()) {
+    return problem;
+  }
 
   const auto size = static_cast<size_t>(first.rec_capacity) + 1;
   FloatArray* targets[] = {&out.cur1, &out.cur2, &out.temp1, &out.temp2};
@@ -301,11 +377,7 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
     if (!read_at(fd, scratch.data(), kRecordBytes, (k - 1) * kRecordBytes)) {
       return "the file cannot be read";
     }
-    const size_t at = (k - 1) * kSamplesPerRecord;
-    get_block(scratch.data() + record_offset::kCur1, arrays[0], size, at);
-    get_block(scratch.data() + record_offset::kCur2, arrays[1], size, at);
-    get_block(scratch.data() + record_offset::kTemp1, arrays[2], size, at);
-    get_block(scratch.data() + record_offset::kTemp2, arrays[3], size, at);
+    unpack_samples(scratch.data(), k, arrays, size);
   }
   // Arrays filled in place held an older recording: beyond the records read they become zero,
   // as fresh ones are.
@@ -317,21 +389,21 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
   for (size_t t = 0; t < 4; ++t) {
     if (fresh[t].size() == size) *targets[t] = std::move(fresh[t]);
   }
-  out.header = h;
-  out.notes = decode_notes(record.data());
+  out.header = checked.header;
+  out.notes = std::move(checked.notes);
+  out.findings = std::move(checked.findings);
   return {};
 }
 
 }  // namespace
 
 bool read_recording(const std::string& path, LoadedRecording& loaded, std::string& error) {
-  const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  struct stat info {};
-  if (file.fd < 0 || ::fstat(file.fd, &info) != 0) {
-    error = errno == ENOENT ? "the file does not exist" : std::strerror(errno);
+  RegularFile file(path);  // a pipe or device is refused before anything is read
+  if (!file.is_open()) {
+    error = file.error();
     return false;
   }
-  error = load_file(file.fd, static_cast<uint64_t>(info.st_size), loaded);
+  error = load_file(file.fd(), file.size(), loaded);
   return error.empty();
 }
 

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "recorder/files/atomic_file.h"
+#include "recorder/files/regular_file.h"
 #include "recorder/state/float_array.h"
 
 namespace zetra::files {
@@ -53,20 +55,31 @@ RecordingHeader decode_header(const uint8_t* record);
 std::string decode_notes(const uint8_t* record);  // all 1000 bytes, Windows-1252
 
 // Writes records 1..record_count(header.rec_next) atomically; records of an older, longer file
-// beyond them are kept. Returns an empty string, or the reason it failed.
+// beyond them are kept. Returns an empty string, or the reason it failed; `read_only` (when
+// given) tells a refused read-only target, whose reason is the whole message to show.
 std::string write_recording(const std::string& path, const RecordingHeader& header,
                             const std::string& notes, const TraceView& traces,
-                            FaultPlan* faults = nullptr);
+                            FaultPlan* faults = nullptr, bool* read_only = nullptr);
 
 struct LoadedRecording {
   RecordingHeader header;  // rec_next rounded, view_start and shown_count brought into the data
   std::string notes;       // 1000 bytes, Windows-1252
   FloatArray cur1, cur2, temp1, temp2;  // rec_capacity + 1 elements each
+  // Display settings the recorder could not have written, replaced by their start-up values.
+  std::vector<std::string> findings;
+  // Only from a journal: the file the recording belonged to, and that file as it was then.
+  std::string file_name;
+  FileIdentity file_identity;
 };
 
-// What is wrong with a settings block, or empty when it can be applied. `counter_only` checks
-// just rec_capacity and rec_next.
+// Why a settings block cannot be a recording of this recorder (a memory size, sample counter or
+// sample interval it could never have written), or empty. `counter_only` checks just rec_capacity
+// and rec_next.
 std::string header_problem(const RecordingHeader& header, bool counter_only = false);
+// Puts the start-up value in place of every display setting outside what the recorder produces
+// (spans, chart width, offsets, temperature bases, colours, calibrations) and says which, one
+// finding each. The header must have passed header_problem.
+std::vector<std::string> replace_unusable_settings(RecordingHeader& header);
 
 // Reads a recording; on failure `error` says why. The samples are read straight into the arrays of
 // `loaded`: arrays that already have the recording's size are filled in place (no fresh memory to

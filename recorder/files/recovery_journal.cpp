@@ -8,11 +8,10 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/paths.h"
 #include "recorder/files/recording_commands.h"
+#include "recorder/files/regular_file.h"
 #include "recorder/files/text_encoding.h"
 
 namespace zetra::files {
@@ -28,17 +27,61 @@ TraceView traces_of(const RecorderState& s) {
           s.rec_cur1.size()};
 }
 
-}  // namespace
-
-std::string RecoveryJournal::path() const {
-  return platform::join_path(data_folder(context_.platform), kJournalFileName);
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+int64_t modified_ns(const std::string& path) {
+  return identity_of(path).mtime_ns;
+}
+
+}  // namespace
+
+std::string lock_path_of(const std::string& journal) {
+  const std::string suffix = kJournalSuffix;
+  if (ends_with(journal, suffix)) {
+    return journal.substr(0, journal.size() - suffix.size()) + kJournalLockSuffix;
+  }
+  return journal + kJournalLockSuffix;
+}
+
+std::vector<std::string> orphaned_journals(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    const bool ours = name == kOldJournalFileName ||
+                      (name.rfind(kJournalPrefix, 0) == 0 && ends_with(name, kJournalSuffix));
+    if (!ours || !entry.is_regular_file(ec)) continue;
+    platform::FileLock probe;  // free only when the journal's program has ended
+    const std::string journal = entry.path().string();
+    if (probe.try_acquire(lock_path_of(journal))) found.push_back(journal);
+  }
+  std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+    return modified_ns(a) > modified_ns(b);
+  });
+  return found;
+}
+
+std::string RecoveryJournal::folder() const {
+  return data_folder(context_.platform);
+}
+
+std::string RecoveryJournal::path() const {
+  if (!lock_.held()) return {};
+  const std::string lock = lock_.path();
+  return lock.substr(0, lock.size() - std::string(kJournalLockSuffix).size()) + kJournalSuffix;
+}
+
+// The settings frame of the recorder as it is now, then the file frame: the current file and
+// that file as it was when the journal first named it.
 std::vector<uint8_t> RecoveryJournal::settings_frame() const {
   RecordingHeader h = header_from(context_.state, context_.window);
   h.rec_next = h.shown_count = h.view_start = 1;
   std::vector<uint8_t> frame;
   append_settings_frame(frame, h, to_windows1252(context_.window["nt1"].caption));
+  const std::string& name = context_.state.file_name;
+  append_file_frame(frame, name, name == identity_name_ ? identity_ : identity_of(name));
   return frame;
 }
 
@@ -88,6 +131,10 @@ void RecoveryJournal::tick() {
 void RecoveryJournal::sync() {
   ticks_ = 0;
   const RecorderState& s = context_.state;
+  if (s.file_name != identity_name_) {
+    identity_name_ = s.file_name;
+    identity_ = identity_of(s.file_name);
+  }
   const bool held = s.rec_next > 1 || recording_runs(context_.window);
   if (!held) {
     if (active_) discard();  // New or Delete all: nothing is left to recover
@@ -95,26 +142,57 @@ void RecoveryJournal::sync() {
   }
   const size_t end = covered_end();
   const bool same_store = s.rec_cur1.data() == store_ && s.rec_cur1.size() == store_size_;
-  bool whole = !active_ || !error_.empty() || !same_store || end < end_;
+  bool whole = !active_ || torn_ || !same_store || end < end_;
   if (!whole && suspect_) whole = hash_from(kHashSeed, 1, end_) != hash_;
   suspect_ = false;
   if (whole) {
-    rewrite();
+    report(rewrite());
     return;
   }
   std::vector<uint8_t> out, settings = settings_frame();
   if (settings != written_) out = settings;
   if (end > end_ || s.rec_next != rec_next_) add_samples(out, end_, end, s.rec_next);
-  if (out.empty() || !append(out)) return;
+  if (out.empty()) return;
+  const bool ok = append(out);
+  report(ok);
+  if (!ok) return;
   hash_ = hash_from(hash_, end_, end);
   end_ = end;
   rec_next_ = s.rec_next;
   written_ = std::move(settings);
 }
 
+// This program's own journal name, locked for as long as the journal lives.
+bool RecoveryJournal::hold_journal() {
+  if (lock_.held()) return true;
+  if (lock_.create_unique(folder(), kJournalPrefix, kJournalLockSuffix)) return true;
+  error_ = "cannot create a lock file in " + folder() + ": " + lock_.error();
+  return false;
+}
+
+// Tells the user when the journal first fails (once for the life of a journal: a disk that is
+// nearly full may fail every other write), and shows it in the status field until a write
+// succeeds again.
+void RecoveryJournal::report(bool ok) {
+  std::string& notice = context_.state.journal_notice;
+  const std::string now = ok ? std::string() : "Recovery journal not written: " + error_;
+  if (!ok && !told_) {
+    told_ = true;
+    context_.platform.dialogs.message_box(
+        "The recovery journal in " + folder() + " cannot be written (" + error_ +
+            "). Recording goes on, but a crash now would lose the samples since. Save the "
+            "recording to keep them.",
+        "ZetraII", platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
+  }
+  if (notice == now) return;
+  notice = now;
+  Procedures::call(context_.procedures.show_status_field);
+}
+
 // The whole journal anew, written beside and then put in place of the old one.
 bool RecoveryJournal::rewrite() {
   const RecorderState& s = context_.state;
+  if (!hold_journal()) return false;
   AtomicFile file(path(), faults);
   std::vector<uint8_t> settings = settings_frame();
   const size_t end = covered_end();
@@ -132,6 +210,7 @@ bool RecoveryJournal::rewrite() {
   }
   error_.clear();
   active_ = true;
+  torn_ = false;
   end_ = end;
   rec_next_ = s.rec_next;
   hash_ = hash_from(kHashSeed, 1, end);
@@ -150,8 +229,9 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   };
   const auto injected = [this] { return faults != nullptr && faults->fails(); };
   if (injected()) return fail("cannot open the journal", 0);
-  const int fd = ::open(path().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const int fd = ::open(path().c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return fail("cannot open the journal", errno);
+  const off_t start = ::lseek(fd, 0, SEEK_END);
   bool ok = true;
   size_t done = 0;
   while (ok && done < bytes.size()) {
@@ -164,61 +244,95 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   }
   if (ok && injected()) ok = fail("cannot flush the journal", 0);
   if (ok && ::fdatasync(fd) != 0) ok = fail("cannot flush the journal", errno);
+  // A failed append is taken back, so that the journal stays whole and the next sync appends
+  // again: on a nearly full disk a rewrite would need room for two journals.
+  if (!ok) torn_ = !(start >= 0 && ::ftruncate(fd, start) == 0 && ::fdatasync(fd) == 0);
   ::close(fd);
   if (ok) error_.clear();
   return ok;
 }
 
 void RecoveryJournal::discard() {
-  std::error_code ignored;
-  std::filesystem::remove(path(), ignored);
-  active_ = suspect_ = false;
+  if (lock_.held()) {
+    std::error_code ignored;
+    std::filesystem::remove(path(), ignored);
+    lock_.release(true);
+  }
+  active_ = suspect_ = torn_ = false;
   ticks_ = 0;
   end_ = 1;
   rec_next_ = 1;
   store_ = nullptr;
   store_size_ = 0;
   written_.clear();
-  error_.clear();
+  identity_name_.clear();
+  told_ = false;
+  if (!error_.empty()) {
+    error_.clear();
+    report(true);
+  }
 }
 
 void RecoveryJournal::offer_recovery() {
-  std::error_code ec;
-  if (!std::filesystem::exists(path(), ec)) return;
-  platform::Dialogs& dialogs = context_.platform.dialogs;
-  const platform::MessageAnswer answer =
-      dialogs.message_box("Recover the unsaved recording?", "ZetraII",
-                          platform::MessageIcon::Question, platform::MessageButtons::YesNo);
-  if (answer != platform::MessageAnswer::Yes) {
-    discard();
+  for (const std::string& journal : orphaned_journals(folder())) {
+    platform::FileLock theirs;
+    // Taken before asking: another program starting now passes this journal by.
+    if (!theirs.try_acquire(lock_path_of(journal))) continue;
+    std::error_code ec;
+    if (!std::filesystem::exists(journal, ec)) {  // recovered meanwhile by another program
+      theirs.release(true);
+      continue;
+    }
+    const platform::MessageAnswer answer = context_.platform.dialogs.message_box(
+        "Recover the unsaved recording?", "ZetraII", platform::MessageIcon::Question,
+        platform::MessageButtons::YesNo);
+    if (answer != platform::MessageAnswer::Yes) {
+      std::filesystem::remove(journal, ec);
+      theirs.release(true);
+      continue;
+    }
+    recover(journal);
+    theirs.release(true);
     return;
   }
-  std::string error;
-  if (!load(error)) {
-    // Kept aside rather than deleted, and not asked about again.
-    std::filesystem::rename(path(), path() + ".unreadable", ec);
-    dialogs.message_box("Cannot recover the recording from " + path() + ": " + error + ".",
-                        "ZetraII", platform::MessageIcon::Exclamation,
-                        platform::MessageButtons::Ok);
-    return;
-  }
-  // Written anew at once: a torn last frame must not stand between the journal and what follows.
-  rewrite();
 }
 
-bool RecoveryJournal::load(std::string& error) {
-  std::ifstream in(path(), std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
-  if (!in.good() && !in.eof()) {
-    error = "the journal cannot be read";
+// Loads the journal and carries it on as this program's own; the old one goes only once the new
+// one is written. One that cannot be read is kept aside, not deleted, and not asked about again.
+bool RecoveryJournal::recover(const std::string& journal) {
+  std::error_code ec;
+  std::string error;
+  if (!load(journal, error)) {
+    std::filesystem::rename(journal, journal + ".unreadable", ec);
+    context_.platform.dialogs.message_box(
+        "Cannot recover the recording from " + journal + ": " + error + ".", "ZetraII",
+        platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
+    return false;
+  }
+  // Written anew at once: a torn last frame must not stand between the journal and what follows.
+  const bool written = rewrite();
+  report(written);
+  if (written) std::filesystem::remove(journal, ec);
+  return true;
+}
+
+bool RecoveryJournal::load(const std::string& journal, std::string& error) {
+  RegularFile file(journal);
+  std::vector<uint8_t> bytes;
+  if (!file.is_open() || !file.read_all(bytes)) {
+    error = file.is_open() ? "the journal cannot be read" : file.error();
     return false;
   }
   LoadedRecording loaded;
   if (!parse_journal(bytes.data(), bytes.size(), loaded, error)) return false;
-  // The recovered recording becomes the current one as Open brings in a file; the current file
-  // name stays as it was.
+  // The recovered recording becomes the current one as Open brings in a file, and with it the
+  // name of the file it belonged to, which the journal keeps naming as it was then.
   show_loaded_recording(context_, loaded);
+  if (!loaded.file_name.empty()) {
+    context_.state.file_name = identity_name_ = loaded.file_name;
+    identity_ = loaded.file_identity;
+    if (on_recovered) on_recovered(loaded.file_name, loaded.file_identity);
+  }
   return true;
 }
 

@@ -1,7 +1,9 @@
 // The recovery journal: while a recording runs, the new samples go every few seconds to a journal
-// beside the settings file, with the settings needed to read them, so that a crash costs at most
-// the last few seconds. A successful Save or an answered exit removes it; at start-up a journal
-// that is still there is offered back.
+// beside the settings file, with the settings needed to read them and the name of the file the
+// recording belongs to, so that a crash costs at most the last few seconds. Each running program
+// has a journal of its own ("zetrat-XXXXXX.journal") and holds a lock on it
+// ("zetrat-XXXXXX.lock") while it lives. A successful Save or an answered exit removes it; at
+// start-up a journal whose lock is free (its program ended) is offered back.
 #pragma once
 
 #include <cstddef>
@@ -9,19 +11,31 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
+#include "platform/file_lock.h"
 #include "recorder/files/atomic_file.h"
 #include "recorder/files/journal_format.h"
 #include "recorder/window/recorder_context.h"
 
 namespace zetra::files {
 
-inline constexpr const char* kJournalFileName = "zetrat.journal";
+inline constexpr const char* kJournalPrefix = "zetrat-";
+inline constexpr const char* kJournalSuffix = ".journal";
+inline constexpr const char* kJournalLockSuffix = ".lock";
+inline constexpr const char* kOldJournalFileName = "zetrat.journal";  // from before there were more
+
+// The lock file of a journal: the same name with ".lock" for ".journal".
+std::string lock_path_of(const std::string& journal);
+// The journals in `folder` whose program no longer holds their lock, newest first.
+std::vector<std::string> orphaned_journals(const std::string& folder);
 inline constexpr int kJournalTicks = 4;  // Timer3 ticks (700 ms each) between journal writes
 
 class RecoveryJournal {
  public:
   explicit RecoveryJournal(RecorderContext& context) : context_(context) {}
 
+  // This program's journal; empty until it first writes one.
   std::string path() const;
 
   // Timer3: while a recording runs (and afterwards until the data are saved) the journal is
@@ -34,14 +48,20 @@ class RecoveryJournal {
   // The store may have been edited (every edit ends with a full redraw): checked at the next sync.
   void note_redraw() { suspect_ = true; }
 
-  // Start-up: when a journal is there, asks "Recover the unsaved recording?"; Yes loads it as the
-  // current recording (the journal stays until it is saved), No removes it.
+  // Start-up: for each journal left by a program that ended, newest first, asks "Recover the
+  // unsaved recording?"; Yes loads it as the current recording (it goes on in this program's
+  // journal until it is saved) and asks no more, No removes that journal.
   void offer_recovery();
+
+  // Runs after a recovery with the name and identity the journal kept of the recording's file.
+  std::function<void(const std::string& file_name, const FileIdentity& identity)> on_recovered;
 
   bool active() const { return active_; }
   // Samples 1 .. journaled_end() - 1 are on disk.
   size_t journaled_end() const { return end_; }
-  // Why the last write failed, empty when it succeeded. Failures are retried at the next sync.
+  // Why the last write failed, empty when it succeeded. Failures are retried at the next sync;
+  // the user is told of the first (once until the journal goes) and the status field shows it
+  // until a write succeeds.
   const std::string& error() const { return error_; }
 
   FaultPlan* faults = nullptr;  // test seam: every write step of the journal asks it
@@ -54,11 +74,16 @@ class RecoveryJournal {
   bool rewrite();
   bool append(const std::vector<uint8_t>& bytes);
   void add_samples(std::vector<uint8_t>& out, size_t from, size_t to, float rec_next) const;
-  bool load(std::string& error);
+  bool load(const std::string& journal, std::string& error);
+  bool recover(const std::string& journal);
+  bool hold_journal();
+  void report(bool ok);
+  std::string folder() const;
 
   RecorderContext& context_;
   bool active_ = false;
   bool suspect_ = false;       // a redraw since the last sync: the journaled samples may differ
+  bool torn_ = false;          // a failed append left bytes that could not be taken back
   bool was_recording_ = false;
   int ticks_ = 0;
   size_t end_ = 1;              // first index not yet journaled
@@ -66,8 +91,12 @@ class RecoveryJournal {
   uint64_t hash_ = 0;           // of the journaled samples 1 .. end_ - 1
   const float* store_ = nullptr;  // identity of the store journaled (a new allocation rewrites)
   size_t store_size_ = 0;
-  std::vector<uint8_t> written_;  // the settings frame as last journaled
+  std::vector<uint8_t> written_;  // the settings and file frames as last journaled
   std::string error_;
+  bool told_ = false;          // the user has been told of a failure of this journal
+  platform::FileLock lock_;    // held from the first write until the journal goes
+  std::string identity_name_;  // the file whose identity the journal keeps
+  FileIdentity identity_;
 };
 
 }  // namespace zetra::files

@@ -7,43 +7,19 @@
 
 #include "platform/paths.h"
 #include "recorder/chart/scale_menus.h"
+#include "recorder/files/field_limits.h"
 #include "recorder/window/control_set.h"
 #include "recorder/window/tc_mode.h"
 
 namespace zetra::files {
 namespace {
 
-constexpr std::array<float, 6> kMemorySizes = {100000, 200000, 500000, 1000000, 2000000, 5000000};
-constexpr std::array<int, 10> kSecondsPerDivision = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
-constexpr std::array<int16_t, 10> kTemperatureSpans = {1, 2, 5, 10, 20, 50, 100, 120, 150, 200};
-
-bool finite(float v) { return std::isfinite(v); }
-
-bool listed_rate(float interval) {
-  if (!(interval > 0) || !finite(interval)) return false;
-  const double rate = 1.0 / interval;
-  return std::fabs(rate - std::round(rate)) < 1e-4 && rate >= 1 && rate <= 5;
-}
-
-bool listed_width(float width, float interval) {
-  const double seconds = width * interval / 20.0;
-  return std::any_of(kSecondsPerDivision.begin(), kSecondsPerDivision.end(),
-                     [&](int n) { return std::fabs(seconds - n) < 1e-3 * n; });
-}
-
-bool listed_span(float span) {
-  static const std::array<float, 15> spans = {100,   200,   500,    1000,   2000,
-                                              5000,  10000, 20000,  50000,  100000,
-                                              200000, 500000, 1000000, 2000000, 5000000};
-  return std::find(spans.begin(), spans.end(), span) != spans.end();
-}
-
-bool listed_tspan(int16_t tspan) {
-  return std::find(kTemperatureSpans.begin(), kTemperatureSpans.end(), tspan) !=
-         kTemperatureSpans.end();
-}
-
-bool colour(float v) { return finite(v) && v >= 0 && v <= 0xFFFFFF && v == std::floor(v); }
+using limits::colour;
+using limits::finite;
+using limits::listed_rate;
+using limits::listed_span;
+using limits::listed_tspan;
+using limits::listed_width;
 
 // Copies `from` into `to` when the check accepts it; otherwise the start-up value stays.
 template <class T, class Check>
@@ -150,9 +126,7 @@ void SettingsCommands::zetraopen() {
 void SettingsCommands::apply_scales(const SettingsRecord& r) {
   RecorderState& s = context_.state;
   take(s.sample_interval, r.sample_interval, listed_rate);
-  take(s.rec_capacity, r.rec_capacity, [](float v) {
-    return std::find(kMemorySizes.begin(), kMemorySizes.end(), v) != kMemorySizes.end();
-  });
+  take(s.rec_capacity, r.rec_capacity, limits::memory_size);
   take(s.view_width, r.view_width, [&](float v) { return listed_width(v, s.sample_interval); });
   // A start-up width that does not fit a stored rate falls back to 10 s per division.
   if (!listed_width(s.view_width, s.sample_interval)) s.view_width = 200.0f / s.sample_interval;
@@ -160,19 +134,17 @@ void SettingsCommands::apply_scales(const SettingsRecord& r) {
   take(s.span2, r.span2, listed_span);
   take(s.tspan1, r.tspan1, listed_tspan);
   take(s.tspan2, r.tspan2, listed_tspan);
-  take(s.offset1, r.offset1, finite);
-  take(s.offset2, r.offset2, finite);
-  const auto on_bar = [](float v) { return finite(v) && v >= -50 && v <= 100; };
-  take(s.tbase1, r.tbase1, on_bar);
-  take(s.tbase2, r.tbase2, on_bar);
+  take(s.offset1, r.offset1, [&](float v) { return limits::value_offset(v, s.span1); });
+  take(s.offset2, r.offset2, [&](float v) { return limits::value_offset(v, s.span2); });
+  take(s.tbase1, r.tbase1, limits::temperature_base);
+  take(s.tbase2, r.tbase2, limits::temperature_base);
   chart::bring_scale_controls_in_line(context_);
 }
 
 void SettingsCommands::apply_values(const SettingsRecord& r) {
   RecorderState& s = context_.state;
-  const auto usable_divisor = [](float v) { return finite(v) && v != 0; };
-  take(s.pa_per_nm1, r.pa_per_nm1, usable_divisor);
-  take(s.pa_per_nm2, r.pa_per_nm2, usable_divisor);
+  take(s.pa_per_nm1, r.pa_per_nm1, limits::divisor);
+  take(s.pa_per_nm2, r.pa_per_nm2, limits::divisor);
   take(s.tc_start1, r.tc_start1, finite);
   take(s.tc_start2, r.tc_start2, finite);
   take(s.tc_factor1, r.tc_factor1, finite);

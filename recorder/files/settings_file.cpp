@@ -1,9 +1,9 @@
 #include "recorder/files/settings_file.h"
 
 #include <array>
-#include <cstdio>
 
 #include "recorder/files/little_endian.h"
+#include "recorder/files/regular_file.h"
 
 namespace zetra::files {
 namespace {
@@ -68,11 +68,9 @@ std::string write_settings(const std::string& path, const SettingsRecord& settin
 }
 
 bool read_settings(const std::string& path, SettingsRecord& settings) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
+  RegularFile file(path);  // a pipe or device of that name must not hold up the start
   std::array<uint8_t, kSettingsBytes> record{};
-  const bool whole = std::fread(record.data(), 1, record.size(), f) == record.size();
-  std::fclose(f);
+  const bool whole = file.read_exact(record.data(), record.size());
   if (whole) settings = decode_settings(record.data());
   return whole;
 }

@@ -102,11 +102,13 @@ TEST_F(DataFolderTest, RecorderPutsSettingsRecordingAndJournalInTheDataFolder) {
   testing::RecorderHarness h(testing::Transport::Usb, program.toStdString(), user.toStdString());
   EXPECT_EQ(h.state().file_name, (user + "/file1.ztr").toStdString());
   EXPECT_EQ(h.state().help_file, (program + "/zetrat.html").toStdString());
-  EXPECT_EQ(h.recorder.files().journal.path(), (user + "/zetrat.journal").toStdString());
 
   h.connect();
   h.recorder.press("crec");
   for (int i = 0; i < 10; ++i) h.recorder.tick("Timer1");
+  h.recorder.tick("Timer3");  // the journal starts with the recording
+  EXPECT_EQ(QFileInfo(QString::fromStdString(h.recorder.files().journal.path())).absolutePath(),
+            user);
   h.recorder.press("crec");
   h.recorder.press("psave");
   h.recorder.procedures().zetrasave();
@@ -117,7 +119,13 @@ TEST_F(DataFolderTest, RecorderPutsSettingsRecordingAndJournalInTheDataFolder) {
   // Without a data folder of its own, the recorder keeps them beside the program.
   testing::RecorderHarness beside(testing::Transport::Usb, program.toStdString());
   EXPECT_EQ(beside.state().file_name, (program + "/file1.ztr").toStdString());
-  EXPECT_EQ(beside.recorder.files().journal.path(), (program + "/zetrat.journal").toStdString());
+  beside.connect();
+  beside.recorder.press("crec");
+  beside.recorder.tick("Timer3");
+  EXPECT_EQ(QFileInfo(QString::fromStdString(beside.recorder.files().journal.path())).absolutePath(),
+            program);
+  beside.recorder.press("crec");
+  beside.recorder.procedures().zetrasave();
 }
 
 }  // namespace

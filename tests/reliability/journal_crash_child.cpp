@@ -1,5 +1,6 @@
-// A recorder on the stand-in unit that records at accelerated ticks in the folder it is given
-// and reports each journal write on stdout ("journaled <samples> <hash>") until it is killed.
+// A recorder on the stand-in unit that records at accelerated ticks in the folder it is given (at
+// 5 samples a second, or at the rate of the menu item given) and reports each journal write on
+// stdout ("journaled <samples> <hash>") until it is killed.
 // The kill test starts it, kills it with SIGKILL and recovers what it left.
 #include <cinttypes>
 #include <cstdio>
@@ -10,13 +11,13 @@
 #include "tests/support/recorder_harness.h"
 
 int main(int argc, char* argv[]) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <program folder>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <program folder> [<sample-rate item>]\n", argv[0]);
     return 2;
   }
   zetra::testing::RecorderHarness h(zetra::testing::Transport::Usb, argv[1]);
   h.library.use_source(1, h.library.model(1));
-  h.recorder.press("p5s1");  // 5 samples a second
+  h.recorder.press(argc == 3 ? argv[2] : "p5s1");  // by default 5 samples a second
   h.connect();
   h.recorder.press("crec");
   zetra::testing::TimerClock clock(h.recorder);

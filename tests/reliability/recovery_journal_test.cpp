@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "recorder/files/files_subsystem.h"
+#include "tests/recorder/files/plain_user.h"
 #include "tests/recorder/files/temp_folder.h"
 #include "tests/reliability/recording_driver.h"
 #include "tests/support/recorder_harness.h"
@@ -39,7 +44,11 @@ class JournalTest : public ::testing::Test {
     return r;
   }
   RecoveryJournal& journal(RecorderHarness& h) { return h.recorder.files().journal; }
-  std::string journal_path() const { return folder.file(kJournalFileName); }
+  // The one journal in the folder; when there is none, a name a journal could have.
+  std::string journal_path() const {
+    const auto journals = testing::journals_in(folder.path());
+    return journals.empty() ? folder.file("zetrat-test00.journal") : journals.front();
+  }
 
   void record(RecorderHarness& h, TimerClock& clock, int64_t ms) {
     h.library.use_source(1, h.library.model(1));
@@ -293,6 +302,170 @@ TEST_F(JournalTest, AnUnreadableJournalIsReportedAndSetAside) {
   EXPECT_FALSE(std::filesystem::exists(journal_path()));
   EXPECT_TRUE(std::filesystem::exists(journal_path() + ".unreadable"));
   EXPECT_EQ(recorder.state().rec_next, 1.0f);
+}
+
+TEST_F(JournalTest, RecoveryRestoresTheFileNameAndSaveAsksBeforeReplacingAFileChangedSince) {
+  const std::string run = folder.file("run.ztr"), other = folder.file("other.ztr");
+  {  // Two programs at once, so that neither is offered the other's journal.
+    std::vector<std::unique_ptr<RecorderHarness>> programs;
+    for (const std::string& name : {run, other}) {
+      programs.push_back(start());
+      RecorderHarness& h = *programs.back();
+      TimerClock clock(h.recorder);
+      record(h, clock, 3000);
+      h.recorder.press("crec");
+      h.dialogs.file_answers = {name};
+      h.recorder.press("psaveas");  // saved: the journal goes
+      ASSERT_EQ(h.state().file_name, name);
+      const float saved = h.state().rec_next;
+      record(h, clock, 5000);  // more samples, unsaved: journaled with the file's name
+      ASSERT_GT(h.state().rec_next, saved);
+      ASSERT_TRUE(h.dialogs.messages.empty());
+    }
+    for (auto& h : programs) h->end_program();
+  }
+  testing::write_bytes(run, std::vector<uint8_t>(100, 7));  // changed by someone else since
+  const auto changed = testing::read_bytes(run);
+  const auto other_before = testing::read_bytes(other);
+  ASSERT_EQ(testing::journals_in(folder.path()).size(), 2u);
+
+  std::vector<std::string> recovered;
+  for (int restart = 0; restart < 2; ++restart) {
+    testing::ScriptedDialogs dialogs;
+    dialogs.message_answers = {MessageAnswer::Yes};
+    RecorderHarness base(Transport::Usb, folder.path() + "/other");
+    auto recorder = start_answering(base, dialogs);
+    const RecorderState& s = recorder->state();
+    const std::string expected = s.file_name;
+    ASSERT_TRUE(expected == run || expected == other) << expected;
+    ASSERT_EQ(std::count(recovered.begin(), recovered.end(), expected), 0);
+    recovered.push_back(expected);
+    EXPECT_EQ(s.window_caption, "ZetraII [ " + expected + " ]");
+    const float held = s.rec_next;
+    if (expected == other) {
+      recorder->press("psave");  // unchanged on disk: no question
+      EXPECT_EQ(dialogs.messages.size(), 1u);
+      EXPECT_EQ(testing::float_at(testing::read_bytes(other), 4), held);
+      EXPECT_NE(testing::read_bytes(other), other_before);
+      continue;
+    }
+    const size_t journals = testing::journals_in(folder.path()).size();
+    dialogs.file_answers = {run};  // Save as to the same name asks just the same
+    recorder->press("psaveas");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, run + " already exists. Replace it?");
+    EXPECT_EQ(dialogs.messages[1].title, "Save a file as");
+    EXPECT_EQ(testing::read_bytes(run), changed) << "no answer counts as No";
+    dialogs.messages.pop_back();
+    dialogs.message_answers = {MessageAnswer::No};
+    recorder->press("psave");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text, run + " already exists. Replace it?");
+    EXPECT_EQ(dialogs.messages[1].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(testing::read_bytes(run), changed) << "No leaves the other file alone";
+    EXPECT_EQ(testing::journals_in(folder.path()).size(), journals) << "and keeps the journal";
+    dialogs.message_answers = {MessageAnswer::Yes};
+    recorder->press("psave");
+    EXPECT_EQ(testing::float_at(testing::read_bytes(run), 4), held);
+    EXPECT_EQ(testing::journals_in(folder.path()).size(), journals - 1);
+    recorder->press("psave");  // written by this program now: no more questions
+    EXPECT_EQ(dialogs.messages.size(), 3u);
+  }
+}
+
+TEST_F(JournalTest, AJournalOfTheOneNameOfOlderVersionsIsOfferedToo) {
+  {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    record(*h, clock, 5000);
+    h->end_program();
+  }
+  const std::string old = folder.file(kOldJournalFileName);
+  std::filesystem::rename(journal_path(), old);
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  auto recorder = start_answering(base, dialogs);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_GT(recorder->state().rec_next, 5.0f);
+  EXPECT_FALSE(std::filesystem::exists(old)) << "carried on in the program's own journal";
+  EXPECT_EQ(testing::journals_in(folder.path()).size(), 1u);
+}
+
+TEST_F(JournalTest, AFailingJournalIsToldOnceAndShownInTheStatusFieldUntilItWritesAgain) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 3000);
+  ASSERT_EQ(journal(*h).error(), "");
+  const auto notices = [&] { return h->state().journal_notice; };
+  for (int sync = 0; sync < 3; ++sync) {  // every write fails at its first step
+    FaultPlan faults{0};
+    journal(*h).faults = &faults;
+    clock.advance(4 * 700);
+  }
+  ASSERT_EQ(h->dialogs.messages.size(), 1u) << "told once";
+  const std::string told = h->dialogs.messages[0].text;
+  EXPECT_NE(told.find("recovery journal in " + folder.path()), std::string::npos) << told;
+  EXPECT_NE(told.find("simulated failure"), std::string::npos) << told;
+  EXPECT_EQ(notices().rfind("Recovery journal not written: ", 0), 0u) << notices();
+  EXPECT_NE(h->window()["stfield"].caption.find("Recovery journal not written"), std::string::npos);
+
+  journal(*h).faults = nullptr;
+  clock.advance(4 * 700);
+  EXPECT_EQ(notices(), "");
+  EXPECT_EQ(h->window()["stfield"].caption.find("Recovery journal"), std::string::npos);
+  FaultPlan again{0};
+  journal(*h).faults = &again;
+  clock.advance(4 * 700);
+  EXPECT_EQ(h->dialogs.messages.size(), 1u) << "a journal that keeps failing is told of once";
+  EXPECT_NE(notices(), "");
+  journal(*h).faults = nullptr;
+
+  // Saved, the journal goes; the next one's first failure is told again.
+  h->recorder.press("crec");
+  ASSERT_TRUE(h->recorder.press("psave"));
+  EXPECT_EQ(notices(), "");
+  record(*h, clock, 700);
+  FaultPlan next{0};
+  journal(*h).faults = &next;
+  clock.advance(4 * 700);
+  journal(*h).faults = nullptr;
+  EXPECT_EQ(h->dialogs.messages.size(), 2u);
+}
+
+// The disk really filling up (a file-size limit in a child process): the recording goes on, the
+// user is told with the system's reason, and once there is room the journal catches up.
+TEST_F(JournalTest, AFullDiskStopsTheJournalNotTheRecordingAndTheUserIsTold) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 700);
+  ASSERT_TRUE(journal(*h).active());
+  const int result = testing::in_child([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{30000, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    clock.advance(300 * 1000);  // 600 samples: far more than the journal has room for
+    if (h->state().rec_next < 550) return 10;
+    if (h->dialogs.messages.size() != 1) return 11;
+    if (h->dialogs.messages[0].text.find("File too large") == std::string::npos) return 12;
+    if (h->state().journal_notice.find("File too large") == std::string::npos) return 13;
+    // The failed appends were taken back: the journal ends with a whole frame.
+    const auto full = testing::read_bytes(journal_path());
+    size_t at = 0;
+    while (full.size() - at >= kFrameOverhead)
+      at += kFrameOverhead + testing::uint32_at(full, at + 8);
+    if (at != full.size()) return 17;
+    const rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_FSIZE, &room);
+    clock.advance(3000);
+    if (!h->state().journal_notice.empty() || !journal(*h).error().empty()) return 14;
+    const auto bytes = testing::read_bytes(journal_path());
+    LoadedRecording loaded;
+    std::string error;
+    if (!parse_journal(bytes.data(), bytes.size(), loaded, error)) return 15;
+    return loaded.header.rec_next + 10 >= h->state().rec_next ? 0 : 16;
+  });
+  EXPECT_EQ(result, 0);
 }
 
 }  // namespace

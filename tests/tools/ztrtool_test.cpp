@@ -2,6 +2,7 @@
 #include "tools/ztrtool_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -64,6 +65,37 @@ TEST_F(ZtrtoolTest, InfoAndCheckOnASavedRecording) {
   EXPECT_EQ(bad.err, "ztrtool: " + folder.file("short.ztr") +
                          ": the file is shorter than one record (1000 bytes)\n");
   EXPECT_EQ(ztrtool({"info", folder.file("none.ztr")}).status, 1);
+}
+
+TEST_F(ZtrtoolTest, CheckReportsWhatOpenRefusesOrReplacesAndReadsNoPipe) {
+  auto bytes = testing::read_bytes(path);
+  testing::put_float_at(bytes, 36, 1e-4f);  // a sample interval the recorder never writes
+  testing::write_bytes(folder.file("fast.ztr"), bytes);
+  const ToolRun refused = ztrtool({"check", folder.file("fast.ztr")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("the sample interval 0.0001 s is not one of the recorder's"),
+            std::string::npos)
+      << refused.err;
+
+  bytes = testing::read_bytes(path);
+  testing::put_float_at(bytes, 20, 3e38f);     // CH1 span
+  testing::put_float_at(bytes, 25084, 3e38f);  // CH1 temperature colour
+  testing::write_bytes(folder.file("odd.ztr"), bytes);
+  const ToolRun odd = ztrtool({"check", folder.file("odd.ztr")});
+  EXPECT_EQ(odd.status, 0) << odd.err;
+  const std::string name = folder.file("odd.ztr") + ": ";
+  EXPECT_EQ(odd.out, name + "a recording of 30 samples in 1 records\n" + name +
+                         "the CH1 value span 3e+38 is not one the recorder uses; the start-up "
+                         "value 2000 is used\n" +
+                         name +
+                         "the CH1 temperature colour 3e+38 is not one the recorder uses; "
+                         "the start-up value 255 is used\n");
+
+  const std::string fifo = folder.file("pipe.ztr");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  const ToolRun pipe = ztrtool({"check", fifo});  // returns at once: nothing is opened to read
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
 }
 
 TEST_F(ZtrtoolTest, ExportWritesWhatCopyPutsOnTheClipboard) {

@@ -3,6 +3,7 @@
 
 #include "recorder/chart/readouts.h"
 #include "recorder/numbers/number_format.h"
+#include "tests/recorder/files/temp_folder.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra::chart {
@@ -61,7 +62,8 @@ namespace {
 
 // While recording, the status field tells the recording's length and the memory's fill.
 TEST(RecordingNotice, StatusFieldShowsLengthAndFillWhileRecording) {
-  testing::RecorderHarness h;
+  testing::TempFolder folder;  // a folder the recovery journal can be written in
+  testing::RecorderHarness h(testing::Transport::Usb, folder.path());
   h.connect();
   h.recorder.press("crec");
   for (int k = 0; k < 4; ++k) h.recorder.tick("Timer1");

@@ -219,7 +219,7 @@ TEST_F(RecordingFileTest, EveryTruncationOfASmallFileIsRefused) {
   EXPECT_FALSE(std::filesystem::exists(folder.file("missing.ztr")));
 }
 
-TEST_F(RecordingFileTest, ImpossibleFieldsAreRefusedAndOddOnesMended) {
+TEST_F(RecordingFileTest, ImpossibleCountersAndIntervalsAreRefusedOddDisplaySettingsReplaced) {
   Traces t(100000);
   t.fill(1, 10);
   ASSERT_EQ(write_recording(path, header(100000, 11), "", t.view()), "");
@@ -231,12 +231,13 @@ TEST_F(RecordingFileTest, ImpossibleFieldsAreRefusedAndOddOnesMended) {
     float value;
     const char* reason;
   };
+  // What the recorder could never have written: the file is refused, naming the field.
   const Case refused[] = {
-      {0, 123456, "memory size"}, {0, 0, "memory size"},         {4, 0, "sample counter"},
-      {4, 100001, "sample counter"}, {4, nan, "sample counter"}, {36, 0, "sample interval"},
-      {36, -0.5f, "sample interval"}, {36, inf, "sample interval"}, {16, 0, "chart width"},
-      {16, nan, "chart width"},   {20, 0, "value span"},         {24, -5000, "value span"},
-      {28, nan, "finite"},        {25068, inf, "finite"},        {40, nan, "finite"}};
+      {0, 123456, "memory size"},     {0, 0, "memory size"},          {0, 3e38f, "memory size"},
+      {4, 0, "sample counter"},       {4, 100001, "sample counter"},  {4, nan, "sample counter"},
+      {36, 0, "sample interval"},     {36, -0.5f, "sample interval"}, {36, inf, "sample interval"},
+      {36, 3e38f, "sample interval"}, {36, 1e-4f, "sample interval"}, {36, 0.3f, "sample interval"},
+      {36, 2.0f, "sample interval"}};
   LoadedRecording loaded;
   std::string error;
   for (const Case& c : refused) {
@@ -245,13 +246,63 @@ TEST_F(RecordingFileTest, ImpossibleFieldsAreRefusedAndOddOnesMended) {
     EXPECT_FALSE(parse_recording(bytes.data(), bytes.size(), loaded, error)) << c.offset;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.offset << ": " << error;
   }
-  for (int16_t tspan : {0, -10}) {
+  // Display settings outside what the recorder produces: the start-up value, and a finding.
+  struct Replaced {
+    size_t offset;
+    float value;
+    float RecordingHeader::*field;
+    float start_up;
+    const char* name;
+  };
+  using H = RecordingHeader;
+  const Replaced replaced[] = {{16, 0, &H::view_width, 400, "chart width"},
+                               {16, nan, &H::view_width, 400, "chart width"},
+                               {16, 3e38f, &H::view_width, 400, "chart width"},
+                               {16, 123, &H::view_width, 400, "chart width"},
+                               {20, 0, &H::span1, 2000, "CH1 value span"},
+                               {24, -5000, &H::span2, 5000, "CH2 value span"},
+                               {20, 3e38f, &H::span1, 2000, "CH1 value span"},
+                               {28, nan, &H::offset1, 200, "CH1 offset"},
+                               {32, 3e38f, &H::offset2, 0, "CH2 offset"},
+                               {25068, inf, &H::tbase1, 0, "temperature base"},
+                               {25072, 1e9f, &H::tbase2, 0, "temperature base"},
+                               {40, nan, &H::pa_per_nm1, 1, "calibration"},
+                               {44, 0, &H::pa_per_nm2, 2, "calibration"},
+                               {25076, 3e38f, &H::color_cur1, 16711680, "colour"},
+                               {25080, -1, &H::color_cur2, 65280, "colour"},
+                               {25084, 0.5f, &H::color_temp1, 255, "colour"},
+                               {25100, inf, &H::tc_factor1, 100, "compensation factor"}};
+  for (const Replaced& c : replaced) {
+    auto bytes = good;
+    testing::put_float_at(bytes, c.offset, c.value);
+    ASSERT_TRUE(parse_recording(bytes.data(), bytes.size(), loaded, error)) << c.offset << error;
+    EXPECT_EQ(loaded.header.*c.field, c.start_up) << c.offset;
+    ASSERT_EQ(loaded.findings.size(), 1u) << c.offset;
+    EXPECT_NE(loaded.findings[0].find(c.name), std::string::npos) << loaded.findings[0];
+  }
+  for (int16_t tspan : {0, -10, 7}) {
     auto bytes = good;
     bytes[25066] = static_cast<uint8_t>(tspan);
     bytes[25067] = static_cast<uint8_t>(static_cast<uint16_t>(tspan) >> 8);
-    EXPECT_FALSE(parse_recording(bytes.data(), bytes.size(), loaded, error));
-    EXPECT_NE(error.find("temperature span"), std::string::npos) << error;
+    ASSERT_TRUE(parse_recording(bytes.data(), bytes.size(), loaded, error)) << error;
+    EXPECT_EQ(loaded.header.tspan2, 100);
+    EXPECT_EQ(loaded.header.tspan1, 100) << "the good one stays";
   }
+  // A width that fits only another rate: at 5 samples a second the start-up width does not fit,
+  // so 10 s per division at that rate.
+  {
+    auto bytes = good;
+    testing::put_float_at(bytes, 36, 0.2f);
+    testing::put_float_at(bytes, 16, 3e38f);
+    ASSERT_TRUE(parse_recording(bytes.data(), bytes.size(), loaded, error)) << error;
+    EXPECT_EQ(loaded.header.view_width, 1000.0f);
+    EXPECT_EQ(loaded.header.sample_interval, 0.2f);
+  }
+  // The good file itself has nothing to report.
+  ASSERT_TRUE(parse_recording(good.data(), good.size(), loaded, error)) << error;
+  EXPECT_TRUE(loaded.findings.empty());
+  EXPECT_EQ(loaded.header.offset2, -12.5f);
+  EXPECT_EQ(loaded.header.view_width, 400.0f);
   // Older versions wrote fractional counters: rounded, halves to even.
   for (auto [stored, expected] : {std::pair{10.5f, 10.0f}, {11.5f, 12.0f}, {11.4f, 11.0f}}) {
     auto bytes = good;
@@ -266,8 +317,10 @@ TEST_F(RecordingFileTest, ImpossibleFieldsAreRefusedAndOddOnesMended) {
   EXPECT_EQ(loaded.header.view_start, 11.0f);
   EXPECT_EQ(loaded.header.shown_count, 11.0f);
   testing::put_float_at(bytes, 12, -3);
+  testing::put_float_at(bytes, 8, std::numeric_limits<float>::quiet_NaN());
   ASSERT_TRUE(parse_recording(bytes.data(), bytes.size(), loaded, error)) << error;
   EXPECT_EQ(loaded.header.view_start, 1.0f);
+  EXPECT_EQ(loaded.header.shown_count, 11.0f);
 }
 
 TEST_F(RecordingFileTest, AFailedWriteNeverCostsTheOldFile) {
@@ -280,7 +333,7 @@ TEST_F(RecordingFileTest, AFailedWriteNeverCostsTheOldFile) {
   for (int step = 0;; ++step) {
     FaultPlan faults{step};
     const std::string error = write_recording(path, header(100000, 2001), "new", t.view(), &faults);
-    EXPECT_FALSE(std::filesystem::exists(path + ".saving")) << step;
+    EXPECT_TRUE(testing::files_named_with(folder.path(), ".saving").empty()) << step;
     if (error.empty()) {
       EXPECT_GT(step, 3);
       const auto now = read_bytes(path);

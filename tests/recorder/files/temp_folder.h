@@ -1,6 +1,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it afterwards.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,34 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// The recovery journals in `folder` ("zetrat-*.journal"), sorted by name.
+inline std::vector<std::string> journals_in(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("zetrat-", 0) == 0 && name.size() > 15 &&
+        name.compare(name.size() - 8, 8, ".journal") == 0) {
+      found.push_back(entry.path().string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// Files whose name holds `mark` (temporaries, say) in `folder`.
+inline std::vector<std::string> files_named_with(const std::string& folder,
+                                                 const std::string& mark) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().filename().string().find(mark) != std::string::npos) {
+      found.push_back(entry.path().string());
+    }
+  }
+  return found;
+}
+
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -41,16 +70,21 @@ inline std::vector<uint8_t> read_bytes(const std::string& path) {
 
 inline void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Independent little-endian readers, byte by byte.
 inline float float_at(const std::vector<uint8_t>& b, size_t at) {
-  const uint32_t u = b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
-                     static_cast<uint32_t>(b.at(at + 3)) << 24;
+  const uint32_t u =
+      b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | static_cast<uint32_t>(b.at(at + 3)) << 24;
   float f;
   std::memcpy(&f, &u, 4);
   return f;
+}
+inline uint32_t uint32_at(const std::vector<uint8_t>& b, size_t at) {
+  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 |
+         static_cast<uint32_t>(b.at(at + 3)) << 24;
 }
 inline int16_t int16_at(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<int16_t>(b.at(at) | b.at(at + 1) << 8);

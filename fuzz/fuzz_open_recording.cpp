@@ -1,0 +1,89 @@
+// A recording file of any bytes opened through the window model as the operator would (File ›
+// Open), then drawn, scrolled and measured over a selection with every Calculate mode, and
+// copied. Whatever Open accepts must leave the recorder with values it can work with: the rate,
+// memory, scales and colours of its own menus, and no out-of-range conversion on the way (UBSan).
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "recorder/files/field_limits.h"
+#include "recorder/files/files_subsystem.h"
+#include "tests/support/recorder_harness.h"
+
+namespace {
+
+std::string folder() {
+  static const std::string path = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zetra-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    return pattern;
+  }();
+  return path;
+}
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// What Open may leave in force, whatever the file held.
+void check_usable(const zetra::RecorderState& s, const zetra::WindowModel& w) {
+  using namespace zetra::files::limits;
+  check(memory_size(s.rec_capacity));
+  check(s.rec_cur1.size() == static_cast<size_t>(s.rec_capacity) + 1);
+  check(s.rec_next >= 1 && s.rec_next <= s.rec_capacity);
+  check(listed_rate(s.sample_interval));
+  check(w["Timer1"].interval_ms >= 200 && w["Timer1"].interval_ms <= 1000);
+  check(listed_width(s.view_width, s.sample_interval));
+  check(listed_span(s.span1) && listed_span(s.span2));
+  check(listed_tspan(s.tspan1) && listed_tspan(s.tspan2));
+  check(value_offset(s.offset1, s.span1) && value_offset(s.offset2, s.span2));
+  check(temperature_base(s.tbase1) && temperature_base(s.tbase2));
+  check(divisor(s.pa_per_nm1) && divisor(s.pa_per_nm2));
+  for (float c : {s.color_cur1, s.color_cur2, s.color_temp1, s.color_temp2}) check(colour(c));
+  check(s.view_start >= 1 && s.view_start <= std::max(1.0f, s.rec_next));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace zetra;
+  static testing::RecorderHarness h(testing::Transport::Usb, folder());
+  const std::string path = folder() + "/fuzzed.ztr";
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  h.dialogs.messages.clear();
+  h.dialogs.file_answers = {path};
+  h.recorder.press("popen");
+  const bool opened = h.dialogs.messages.empty();
+  if (!opened) check(h.dialogs.messages.back().text.rfind("Cannot open " + path, 0) == 0);
+  RecorderState& s = h.state();
+  WindowModel& w = h.window();
+  check_usable(s, w);
+  if (!opened) return 0;
+
+  // Draw and scroll as the timers and bars would.
+  h.recorder.tick("Timer2");
+  h.recorder.tick("Timer3");
+  w["nhs1"].value = w["nhs1"].maximum;
+  s.hs_request = 1;
+  h.recorder.tick("Timer3");
+  // A selection at places the input picks (halves included), measured in every mode.
+  const float width = s.view_width;
+  const float from = size > 8 ? (data[size - 1] % 64) * width / 32 - width / 4 : 0;
+  const float to = size > 8 ? (data[size - 2] % 64) * width / 32 - width / 4 + 0.5f : width;
+  for (const char* mode : {"pvalue", "pmax", "pmin", "paver", "psample"}) {
+    w.check(mode);
+    w.mouse_down({1, 0, from, 0});
+    w.mouse_move({1, 0, (from + to) / 2, 0});
+    w.mouse_up({1, 0, to, 0});
+  }
+  h.recorder.press("ccopy");
+  check_usable(s, w);
+  return 0;
+}
