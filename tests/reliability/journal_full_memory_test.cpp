@@ -1,5 +1,5 @@
-// A recording that filled its memory, ended abruptly and recovered at the next start: every
-// sample comes back, the last one in the memory included.
+// The journal at the ends of the memory, recovered after an abrupt end: a recording that filled
+// its memory keeps its last samples; one journaled before its first sample keeps its first ones.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -53,6 +53,38 @@ TEST(JournalFullMemory, RecoveringAFullMemoryKeepsItsLastSamples) {
   EXPECT_EQ(s.rec_cur2[99999], 3.25f);
   EXPECT_EQ(s.rec_temp1[99999], 36.5f);
   EXPECT_EQ(s.rec_temp2[99999], 37.75f);
+}
+
+// A journal started before the first sample covers nothing yet; the samples of the next write
+// follow it from index 1, and all of them come back.
+TEST(JournalFullMemory, AJournalStartedBeforeTheFirstSampleRecoversEverySample) {
+  testing::TempFolder folder;
+  {
+    RecorderHarness h(Transport::Usb, folder.path());
+    TimerClock clock(h.recorder);
+    h.library.use_source(1, h.library.model(1));
+    h.connect();
+    h.recorder.press("crec");
+    ASSERT_EQ(h.state().rec_next, 1.0f);
+    h.recorder.files().journal.sync();
+    EXPECT_EQ(h.recorder.files().journal.journaled_end(), 1u);
+    h.recorder.press("crec");
+    RecorderState& s = h.state();
+    for (int i = 1; i <= 5; ++i) s.append(static_cast<float>(i), 0, 0, 0);
+    h.recorder.files().journal.sync();
+    ASSERT_EQ(h.recorder.files().journal.journaled_end(), 6u);
+    h.end_program();
+  }
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  Recorder recorder(Platform{base.serial, base.library, dialogs, base.pause, base.clipboard,
+                             folder.path(), &base.printer, &base.frame});
+  recorder.start();
+  const RecorderState& s = recorder.state();
+  ASSERT_EQ(s.rec_next, 6.0f);
+  EXPECT_EQ(s.rec_cur1[1], 1.0f);
+  EXPECT_EQ(s.rec_cur1[5], 5.0f);
 }
 
 }  // namespace
