@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 #include "platform/qt/qt_printer.h"
@@ -275,6 +276,39 @@ TEST(Printing, LongNotesLineWrapsAtThePageEdgeQuickly) {
   }
   EXPECT_EQ(joined, notes);
   EXPECT_GT(lines, 200);  // some 300 characters at most fit across a page
+}
+
+// Deep in a large store the chart's samples are picked in double precision: at 2097151.375 the
+// third pixel shows sample 2097153 (a float sum would round to 2097154 instead).
+TEST(Printing, DeepInALargeStoreEachPixelShowsItsOwnSample) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  s.allocate(5000000);
+  ASSERT_EQ(s.rec_capacity, 5000000.0f);
+  for (size_t i = 2097100; i < 2097700; ++i) s.rec_cur1[i] = 1000;
+  s.rec_cur1[2097153] = 500;
+  s.rec_cur1[2097154] = 1500;
+  s.rec_next = s.shown_count = 2097700;
+  s.view_start = 2097151.375f;
+  h.printer.answer = job(PrintRange::Selection);
+  h.recorder.press("pprint");
+  std::map<double, double> y_at;  // the CH1 curve: end point of each line by its x
+  bool drawing = false;
+  for (const std::string& c : h.printer.calls) {
+    if (c.rfind("colour ", 0) == 0) {
+      drawing = c == "colour " + std::to_string(static_cast<uint32_t>(s.color_cur1));
+    }
+    double x1, y1, x2, y2;
+    if (drawing && std::sscanf(c.c_str(), "line %lf %lf %lf %lf", &x1, &y1, &x2, &y2) == 4 &&
+        !y_at.count(x2)) {
+      y_at[x2] = y2;
+    }
+  }
+  ASSERT_TRUE(y_at.count(1) && y_at.count(2) && y_at.count(3));
+  // The value plus the 200 pA of the default CH1 offset.
+  EXPECT_EQ(y_at[1], 1200.0);  // sample 2097152
+  EXPECT_EQ(y_at[2], 700.0);   // sample 2097153
+  EXPECT_EQ(y_at[3], 1700.0);  // sample 2097154
 }
 
 }  // namespace
