@@ -88,6 +88,10 @@ TEST(WriteFixed, WritesTheSameTextAsFormatFixed) {
           << value << " at " << decimals;
     }
   }
+  // Decimals outside 0..9 are taken as the nearest end.
+  EXPECT_EQ(written(2.5, -1), "3");
+  EXPECT_EQ(written(-0.125, -3), "0");
+  EXPECT_EQ(written(0.1234567891, 12), "0.123456789");
   // A sweep over the kinds of values a copied recording holds.
   uint32_t seed = 12345;
   for (int n = 0; n < 100000; ++n) {
