@@ -10,20 +10,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fuzz/fuzz_folder.h"
 #include "recorder/files/field_limits.h"
 #include "recorder/files/files_subsystem.h"
 #include "tests/support/recorder_harness.h"
 
 namespace {
 
-std::string folder() {
-  static const std::string path = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zetra-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return path;
-}
+using zetra::fuzz::folder;
 
 void check(bool ok) {
   if (!ok) std::abort();

@@ -9,21 +9,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fuzz/fuzz_folder.h"
 #include "recorder/files/settings_file.h"
 #include "tests/support/recorder_harness.h"
 
-namespace {
-
-std::string folder() {
-  static const std::string path = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zetra-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return path;
-}
-
-}  // namespace
+using zetra::fuzz::folder;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zetra;

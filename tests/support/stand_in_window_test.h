@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -29,6 +30,15 @@ class StandInWindowTest : public ::testing::Test {
     window->resize(width, height);
     window->show();
   }
+
+  // The window's child of that object name; a missing one fails the test.
+  template <class T>
+  T* find(const char* name) {
+    T* object = window->findChild<T*>(name);
+    EXPECT_NE(object, nullptr) << name;
+    return object;
+  }
+  void click(const char* name) { find<QPushButton>(name)->click(); }
 
   // A tick of a running timer, as the real timer would deliver it.
   void tick(const char* timer) {

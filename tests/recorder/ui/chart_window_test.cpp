@@ -40,13 +40,6 @@ class ChartWindowTest : public testing::StandInWindowTest {
  protected:
   ChartWindowTest() : StandInWindowTest(1100, 760) {}
 
-  template <class T>
-  T* find(const char* name) {
-    T* object = window->findChild<T*>(name);
-    EXPECT_NE(object, nullptr) << name;
-    return object;
-  }
-  void click(const char* name) { find<QPushButton>(name)->click(); }
   std::string text(const char* label) { return find<QLabel>(label)->text().toStdString(); }
   void save(const char* file) {
     const QString path = QStringLiteral(SCREENSHOT_DIR "/") + file;

@@ -25,13 +25,6 @@ class LabWindowTest : public testing::StandInWindowTest {
  protected:
   LabWindowTest() : StandInWindowTest(1000, 720) {}
 
-  template <class T>
-  T* find(const char* name) {
-    T* object = window->findChild<T*>(name);
-    EXPECT_NE(object, nullptr) << name;
-    return object;
-  }
-  void click(const char* name) { find<QPushButton>(name)->click(); }
   void wheel(QWidget* target, int degrees_eighths, Qt::KeyboardModifiers mods) {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
     QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, degrees_eighths),
