@@ -52,11 +52,15 @@ VOID NTAPI cancel_submission(PDEVICE_OBJECT device, PIRP caller) {
   KeSetEvent(&submission->cancel_done, IO_NO_INCREMENT, FALSE);
 }
 
+// IoCancelIrp sets the flag on another processor; an acquire load keeps this read ordered after
+// the cancel routine's exchange (a plain load on x86 and x64).
+bool cancel_requested(PIRP irp) { return __atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE); }
+
 // Makes the caller's request cancellable for the time of the transfer; false when it already is.
 bool arm_cancel(PIRP caller, Submission* submission) {
   caller->Tail.Overlay.DriverContext[0] = submission;
   (void)IoSetCancelRoutine(caller, cancel_submission);
-  return !(caller->Cancel && IoSetCancelRoutine(caller, nullptr) != nullptr);
+  return !(cancel_requested(caller) && IoSetCancelRoutine(caller, nullptr) != nullptr);
 }
 
 void disarm_cancel(PIRP caller, Submission* submission) {

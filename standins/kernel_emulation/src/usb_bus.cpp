@@ -486,18 +486,20 @@ void UsbBus::worker_loop() {
 // ---- bulk INs the endpoint NAKed ----
 
 void UsbBus::park(Port& port, PIRP irp) {
-  IoSetCancelRoutine(irp, &UsbBus::cancel_parked);
-  if (__atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE) && IoSetCancelRoutine(irp, nullptr) != nullptr) {
-    // Cancelled before it could be parked, and the cancel routine will not run: end it here.
-    URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) =
-        USBD_STATUS_CANCELED;
-    irp->IoStatus.Status = STATUS_CANCELLED;
-    detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return;
+  {
+    // Under the lock, so that a cancel routine running now finds the request in the list.
+    std::lock_guard lock(mutex_);
+    if (arm_parked(irp, &UsbBus::cancel_parked)) {
+      port.parked.push_back(irp);
+      return;
+    }
   }
-  std::lock_guard lock(mutex_);
-  port.parked.push_back(irp);
+  // Cancelled before it could be parked, and the cancel routine will not run: end it here.
+  URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) =
+      USBD_STATUS_CANCELED;
+  irp->IoStatus.Status = STATUS_CANCELLED;
+  detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
 }
 
 VOID NTAPI UsbBus::cancel_parked(PDEVICE_OBJECT device, PIRP irp) {
@@ -525,7 +527,6 @@ void UsbBus::complete_ready() {
   }
   detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
   for (PIRP irp : ready) {
-    IoSetCancelRoutine(irp, nullptr);  // a cancel routine already running finds it gone from the list
     IoCompleteRequest(irp, IO_NO_INCREMENT);
   }
 }

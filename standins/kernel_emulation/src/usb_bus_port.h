@@ -27,4 +27,15 @@ struct UsbBus::Port {
   std::vector<PIRP> parked;                  // bulk INs the endpoint NAKed; guarded by the bus mutex
 };
 
+// A parked request belongs to whoever clears its cancel routine: the bus when it takes the request
+// off the list, or IoCancelIrp, whose cancel routine then ends it. Both run under the bus mutex.
+inline bool claim_parked(PIRP irp) { return IoSetCancelRoutine(irp, nullptr) != nullptr; }
+
+// Arms the cancel routine of a request staying parked. False when it was cancelled meanwhile and the
+// cancel routine will not run: the caller ends it.
+inline bool arm_parked(PIRP irp, PDRIVER_CANCEL cancel) {
+  IoSetCancelRoutine(irp, cancel);
+  return !__atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE) || !claim_parked(irp);
+}
+
 }  // namespace emu

@@ -232,6 +232,10 @@ void UsbBus::serve_parked(Port& port) {
   std::lock_guard lock(mutex_);
   for (auto it = port.parked.begin(); it != port.parked.end();) {
     PIRP irp = *it;
+    if (!claim_parked(irp)) {
+      ++it;
+      continue;
+    }
     auto* urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
     auto& transfer = urb->UrbBulkOrInterruptTransfer;
     auto* pipe = static_cast<Pipe*>(transfer.PipeHandle);
@@ -239,7 +243,14 @@ void UsbBus::serve_parked(Port& port) {
     size_t got = 0;
     USBD_STATUS status = port.function->bulk_in(pipe->endpoint, data.data(), data.size(), &got);
     if (status == kNak) {
-      ++it;
+      if (arm_parked(irp, &UsbBus::cancel_parked)) {
+        ++it;
+        continue;
+      }
+      URB_STATUS(urb) = USBD_STATUS_CANCELED;
+      irp->IoStatus.Status = STATUS_CANCELLED;
+      ready_.push_back(irp);
+      it = port.parked.erase(it);
       continue;
     }
     NTSTATUS call = STATUS_SUCCESS;
@@ -260,7 +271,7 @@ void UsbBus::release_parked(Port& port, PVOID pipe, USBD_STATUS status) {
   for (auto it = port.parked.begin(); it != port.parked.end();) {
     PIRP irp = *it;
     auto* urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
-    if (pipe != nullptr && urb->UrbBulkOrInterruptTransfer.PipeHandle != pipe) {
+    if ((pipe != nullptr && urb->UrbBulkOrInterruptTransfer.PipeHandle != pipe) || !claim_parked(irp)) {
       ++it;
       continue;
     }
