@@ -124,7 +124,7 @@ void RecoveryJournal::tick() {
   const bool now = recording_runs(context_.window);
   const bool changed = now != was_recording_;
   was_recording_ = now;
-  if (!active_ && !now) return;
+  if (!active_ && !now && !(emptied_ && context_.state.unsaved())) return;
   if (changed || ++ticks_ >= kJournalTicks) sync();
 }
 
@@ -137,9 +137,13 @@ void RecoveryJournal::sync() {
   }
   const bool held = s.rec_next > 1 || recording_runs(context_.window);
   if (!held) {
-    if (active_) discard();  // New or Delete all: nothing is left to recover
+    if (active_) {
+      discard();  // New or Delete all: nothing is left to recover
+      emptied_ = true;
+    }
     return;
   }
+  emptied_ = false;
   const size_t end = covered_end();
   const bool same_store = s.rec_cur1.data() == store_ && s.rec_cur1.size() == store_size_;
   bool whole = !active_ || torn_ || !same_store || end < end_;
@@ -258,7 +262,7 @@ void RecoveryJournal::discard() {
     std::filesystem::remove(path(), ignored);
     lock_.release(true);
   }
-  active_ = suspect_ = torn_ = false;
+  active_ = suspect_ = torn_ = emptied_ = false;
   ticks_ = 0;
   end_ = 1;
   rec_next_ = 1;

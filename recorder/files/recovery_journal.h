@@ -85,6 +85,7 @@ class RecoveryJournal {
   bool suspect_ = false;       // a redraw since the last sync: the journaled samples may differ
   bool torn_ = false;          // a failed append left bytes that could not be taken back
   bool was_recording_ = false;
+  bool emptied_ = false;       // emptied by Delete all or New: an Undo brings back what to journal
   int ticks_ = 0;
   size_t end_ = 1;              // first index not yet journaled
   float rec_next_ = 1;          // the counter as last journaled

@@ -218,6 +218,12 @@ TEST_F(JournalTest, EditsAndANewMemorySizeAreFollowedNotAppendedOver) {
   ASSERT_EQ(s.rec_next, 1.0f);
   clock.advance(3000);
   EXPECT_FALSE(std::filesystem::exists(journal_path())) << "nothing left to recover";
+
+  ASSERT_TRUE(h->recorder.press("pundo"));  // the samples are back, and so is their journal
+  ASSERT_GT(s.rec_next, 1.0f);
+  clock.advance(3000);
+  ASSERT_TRUE(std::filesystem::exists(journal_path()));
+  EXPECT_EQ(read_journal(journal_path()).header.rec_next, s.rec_next);
 }
 
 TEST_F(JournalTest, ATornLastFrameCostsOnlyThatFrame) {
