@@ -115,6 +115,7 @@ bool AtomicFile::check_target() {
 bool AtomicFile::open() {
   if (!step("cannot create the new file") || !check_target()) return false;
   remove_stale_temporaries();
+  if (exists_ && replacement_refused()) return open_in_place();
   if (open_temporary()) return true;
   const int code = errno;
   if (exists_ && (code == EACCES || code == EPERM)) return open_in_place();
@@ -130,6 +131,15 @@ bool AtomicFile::open_temporary() {
   fd_ = fd;
   temp_path_ = std::move(name);
   return true;
+}
+
+// In a sticky folder (/tmp and the like) only the file's or the folder's owner may replace the
+// file; another user allowed to write it gets it written in place.
+bool AtomicFile::replacement_refused() const {
+  struct stat folder {};
+  if (::stat(folder_of(target_).c_str(), &folder) != 0 || (folder.st_mode & S_ISVTX) == 0) return false;
+  const uid_t me = ::geteuid();
+  return me != 0 && me != static_cast<uid_t>(owner_) && me != folder.st_uid;
 }
 
 bool AtomicFile::open_in_place() {

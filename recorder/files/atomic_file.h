@@ -56,6 +56,7 @@ class AtomicFile {
   bool step(const char* what);
   bool check_target();
   bool open_temporary();
+  bool replacement_refused() const;
   bool open_in_place();
   bool write_all(const uint8_t* data, size_t size);
   bool carry_over_in_temporary(uint64_t offset);

@@ -1,6 +1,7 @@
 // Save against the user's own files, with real files and permissions: read-only files, links,
-// kept modes and owners, folders that cannot take a temporary, a folder as the target, stale and
-// planted temporaries, and files that are not regular files at all.
+// kept modes and owners, folders that cannot take a temporary, another user's file in a sticky
+// folder, a folder as the target, stale and planted temporaries, and files that are not regular
+// files at all.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -162,6 +163,26 @@ TEST_F(SafeSaveTest, FolderThatCannotTakeATemporaryGetsTheFileWrittenInPlace) {
   });
   ::chmod(folder.path().c_str(), 0777);
   EXPECT_EQ(result, 0);
+}
+
+TEST_F(SafeSaveTest, AnotherUsersFileInAStickyFolderIsWrittenInPlace) {
+  const auto old = old_file(4000);
+  const uid_t owner = geteuid() == 0 ? 0 : geteuid();  // under root, nobody saves a file of root's
+  ::chmod(path.c_str(), 0666);
+  ::chmod(folder.path().c_str(), 01777);  // like /tmp: only owners may replace or remove
+  const int result = testing::as_plain_user([&] {
+    fill(s, 100, 7);
+    if (!h.recorder.press("psave") || !h.dialogs.messages.empty()) return 10;
+    const auto now = testing::read_bytes(path);
+    if (now.size() != old.size() || testing::float_at(now, 4) != 101.0f) return 11;
+    return no_temporaries() ? 0 : 12;
+  });
+  ::chmod(folder.path().c_str(), 0777);
+  EXPECT_EQ(result, 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, owner) << "still the owner's file";
+  EXPECT_EQ(st.st_mode & 07777, 0666u);
 }
 
 TEST_F(SafeSaveTest, TargetThatIsAFolderIsRefusedAndStays) {
