@@ -219,6 +219,59 @@ TEST_F(DriverTest, CancelRacingWithDataLosesNothing) {
   unplug_all_and_check_clean();
 }
 
+// The moment the race above hits only by chance, made to happen: IoCancelIrp has taken a parked
+// bus request's cancel routine but not yet called it when data arrive. The request is the cancel
+// routine's to end; the bus must neither complete it nor hand it the data.
+TEST_F(DriverTest, ARequestWhoseCancelRoutineIsTakenIsLeftToThatRoutine) {
+  int port = plug_unit();
+  PDEVICE_OBJECT pdo = bus_->pdo(port);
+  uint8_t buffer[4] = {};
+  URB urb{};
+  UsbBuildInterruptOrBulkTransferRequest(&urb, sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER),
+                                         extension(port)->interface_information->Pipes[0].PipeHandle, buffer,
+                                         nullptr, sizeof buffer, USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK,
+                                         nullptr);
+  PIRP irp = IoAllocateIrp(pdo->StackSize, FALSE);
+  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+  next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+  next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+  next->Parameters.Others.Argument1 = &urb;
+  static int completions;
+  completions = 0;
+  IoSetCompletionRoutine(irp, [](PDEVICE_OBJECT, PIRP, PVOID) -> NTSTATUS {
+    ++completions;
+    return STATUS_MORE_PROCESSING_REQUIRED;
+  }, nullptr, TRUE, TRUE, TRUE);
+  ASSERT_EQ(IoCallDriver(pdo, irp), STATUS_PENDING);
+  ASSERT_EQ(bus_->pending_in(port), 1u);
+
+  // The first half of IoCancelIrp: the flag, and the routine taken.
+  __atomic_store_n(&irp->Cancel, TRUE, __ATOMIC_RELEASE);
+  PDRIVER_CANCEL routine = IoSetCancelRoutine(irp, nullptr);
+  ASSERT_NE(routine, nullptr);
+  emu::UserHandle* handle = open(1);
+  uint8_t data[4] = {1, 2, 3, 4};
+  ULONG sent = 0;
+  ASSERT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, data, 4, &sent), STATUS_SUCCESS);
+  EXPECT_EQ(completions, 0) << "completed by the bus while its cancel routine was on its way";
+  EXPECT_EQ(endpoints_->queued(), 4u) << "the data went to a cancelled request";
+
+  // The second half: the routine runs, under the cancel spin lock it releases.
+  IoAcquireCancelSpinLock(&irp->CancelIrql);
+  routine(pdo, irp);
+  EXPECT_EQ(completions, 1);
+  EXPECT_EQ(irp->IoStatus.Status, STATUS_CANCELLED);
+  EXPECT_EQ(bus_->pending_in(port), 0u);
+  IoFreeIrp(irp);
+
+  uint8_t in[4] = {};
+  ULONG returned = 0;
+  EXPECT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {0}, in, 4, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(std::vector<uint8_t>(in, in + 4), std::vector<uint8_t>(data, data + 4));
+  emu::close_device(handle);
+  unplug_all_and_check_clean();
+}
+
 // A remove (with or without surprise removal first) aborts the pipes before it waits, so a read the
 // unit NAKs ends instead of holding Plug and Play for ever.
 TEST_F(DriverTest, RemovalAbortsAReadTheUnitNaks) {
