@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPrinterInfo>
 #include <algorithm>
 #include <chrono>
@@ -313,10 +312,3 @@ TEST(Printing, DeepInALargeStoreEachPixelShowsItsOwnSample) {
 
 }  // namespace
 }  // namespace zetra::files
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -135,10 +134,3 @@ TEST_F(ChartWindowTest, HoveringAOnePixelChartReadsTheMiddleOfTheView) {
 
 }  // namespace
 }  // namespace zetra::ui
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

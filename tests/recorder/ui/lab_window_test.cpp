@@ -180,10 +180,3 @@ TEST(CommandLine, HelpVersionAndOneRecording) {
 
 }  // namespace
 }  // namespace zetra::ui
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -292,11 +291,3 @@ TEST_F(MainWindowTest, SavesAScreenshot) {
 
 }  // namespace
 }  // namespace zetra::ui
-
-int main(int argc, char** argv) {
-  // Discovery runs this program outside CTest's environment, so default to offscreen here too.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
