@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,26 +20,30 @@ namespace {
 
 using zetra::fuzz::folder;
 
-void check(bool ok) {
-  if (!ok) std::abort();
+// Names the broken condition before the abort, so that a crash report says which one.
+void check(bool ok, const char* condition) {
+  if (ok) return;
+  std::fprintf(stderr, "check failed: %s\n", condition);
+  std::abort();
 }
+#define CHECK(condition) check(condition, #condition)
 
 // What Open may leave in force, whatever the file held.
 void check_usable(const zetra::RecorderState& s, const zetra::WindowModel& w) {
   using namespace zetra::files::limits;
-  check(memory_size(s.rec_capacity));
-  check(s.rec_cur1.size() == static_cast<size_t>(s.rec_capacity) + 1);
-  check(s.rec_next >= 1 && s.rec_next <= s.rec_capacity);
-  check(listed_rate(s.sample_interval));
-  check(w["Timer1"].interval_ms >= 200 && w["Timer1"].interval_ms <= 1000);
-  check(listed_width(s.view_width, s.sample_interval));
-  check(listed_span(s.span1) && listed_span(s.span2));
-  check(listed_tspan(s.tspan1) && listed_tspan(s.tspan2));
-  check(value_offset(s.offset1, s.span1) && value_offset(s.offset2, s.span2));
-  check(temperature_base(s.tbase1) && temperature_base(s.tbase2));
-  check(divisor(s.pa_per_nm1) && divisor(s.pa_per_nm2));
-  for (float c : {s.color_cur1, s.color_cur2, s.color_temp1, s.color_temp2}) check(colour(c));
-  check(s.view_start >= 1 && s.view_start <= std::max(1.0f, s.rec_next));
+  CHECK(memory_size(s.rec_capacity));
+  CHECK(s.rec_cur1.size() == static_cast<size_t>(s.rec_capacity) + 1);
+  CHECK(s.rec_next >= 1 && s.rec_next <= s.rec_capacity);
+  CHECK(listed_rate(s.sample_interval));
+  CHECK(w["Timer1"].interval_ms >= 200 && w["Timer1"].interval_ms <= 1000);
+  CHECK(listed_width(s.view_width, s.sample_interval));
+  CHECK(listed_span(s.span1) && listed_span(s.span2));
+  CHECK(listed_tspan(s.tspan1) && listed_tspan(s.tspan2));
+  CHECK(value_offset(s.offset1, s.span1) && value_offset(s.offset2, s.span2));
+  CHECK(temperature_base(s.tbase1) && temperature_base(s.tbase2));
+  CHECK(divisor(s.pa_per_nm1) && divisor(s.pa_per_nm2));
+  for (float c : {s.color_cur1, s.color_cur2, s.color_temp1, s.color_temp2}) CHECK(colour(c));
+  CHECK(s.view_start >= 1 && s.view_start <= std::max(1.0f, s.rec_next));
 }
 
 }  // namespace
@@ -55,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   h.dialogs.file_answers = {path};
   h.recorder.press("popen");
   const bool opened = h.dialogs.messages.empty();
-  if (!opened) check(h.dialogs.messages.back().text.rfind("Cannot open " + path, 0) == 0);
+  if (!opened) CHECK(h.dialogs.messages.back().text.rfind("Cannot open " + path, 0) == 0);
   RecorderState& s = h.state();
   WindowModel& w = h.window();
   check_usable(s, w);
