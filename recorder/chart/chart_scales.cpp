@@ -173,7 +173,9 @@ void ChartScales::serve_horizontal() {
   s.hs_request = 0;
   const int p = bar.value;
   bar.enabled = false;
-  s.view_start = std::max(1.0f, p * s.shown_count / kBarEnd);
+  // The product outgrows a float's 24 bits: formed in double and rounded once, so that the far
+  // right is exactly shown_count and never a step past the data.
+  s.view_start = std::max(1.0f, static_cast<float>(p * static_cast<double>(s.shown_count) / kBarEnd));
   Procedures::call(context_.procedures.r_line);
   bar.enabled = true;
 }

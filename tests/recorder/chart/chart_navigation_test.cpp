@@ -20,7 +20,9 @@ class ChartNavigationTest : public ::testing::Test {
   void key(ChartKey k) { h.window().key(k); }
   int bar() { return h.window()["nhs1"].value; }
   // The view a bar position stands for, as the scroll bar's own handling computes it.
-  float start_at(int position) { return std::max(1.0f, position * s.shown_count / 32767.0f); }
+  float start_at(int position) {
+    return std::max(1.0f, static_cast<float>(position * static_cast<double>(s.shown_count) / 32767));
+  }
 
   RecorderHarness h;
   RecorderState& s = h.state();

@@ -125,7 +125,7 @@ TEST(ChartScales, ResetpAndScrollingFollowTheRunState) {
   EXPECT_EQ(s.hs_request, 1);
   h.recorder.tick("Timer3");
   EXPECT_EQ(s.hs_request, 0);
-  EXPECT_FLOAT_EQ(s.view_start, s.shown_count);  // 32767 x 1001 / 32767 in single precision
+  EXPECT_EQ(s.view_start, s.shown_count);
   EXPECT_TRUE(h.window()["nhs1"].enabled);
   EXPECT_TRUE(h.chart_surface.polylines.empty());
   EXPECT_EQ(h.window_layer.texts.size(), 17u);  // labels still there
