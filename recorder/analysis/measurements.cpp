@@ -104,6 +104,14 @@ Scan scan_of(const RecorderState& s) {
           channel_rule(s, 1), channel_rule(s, 2)};
 }
 
+#if defined(__SSE2__)
+// Four currents less their temperature drift, as the compensation shows them.
+inline __m128 less_drift(const ChannelRule& rule, __m128 pa, __m128 temp) {
+  const __m128 drift = _mm_sub_ps(temp, _mm_set1_ps(rule.tc_start));
+  return _mm_sub_ps(pa, _mm_mul_ps(drift, _mm_set1_ps(rule.tc_factor)));
+}
+#endif
+
 // Largest (or smallest) of each current and each temperature over the run, independently. A lane
 // starts at the first sample and takes a value only when it is strictly better, as one running
 // figure would; a NaN never wins, so the result is the same one figure.
@@ -122,9 +130,7 @@ SampleValues extremes(const RecorderState& s, IndexRun run) {
   // same choice as `better`, four lanes at a time, whatever the optimiser does with plain loops.
   const auto pick = [](__m128 v, __m128 m) { return kLargest ? _mm_max_ps(v, m) : _mm_min_ps(v, m); };
   const auto shown = [](const ChannelRule& rule, __m128 pa, __m128 temp) {
-    if (!rule.tc_on) return pa;
-    const __m128 drift = _mm_sub_ps(temp, _mm_set1_ps(rule.tc_start));
-    return _mm_sub_ps(pa, _mm_mul_ps(drift, _mm_set1_ps(rule.tc_factor)));
+    return rule.tc_on ? less_drift(rule, pa, temp) : pa;
   };
   float* lanes[] = {v1, v2, t1, t2};
   __m128 acc[4][2];
@@ -204,18 +210,31 @@ struct Lanes4 {
 #endif
 };
 
+// The current a sample counts with: less its temperature drift when compensating.
+template <bool kCompensated>
+float sample_value(const ChannelRule& rule, float pa, float temp) {
+  return kCompensated ? pa - (temp - rule.tc_start) * rule.tc_factor : pa;
+}
+
+// Adds samples k .. run.last() one by one: the tail the vector lanes leave.
+template <bool kCompensated>
+Sums add_tail(Sums sum, const Scan& d, int64_t k, IndexRun run, double base1, double base2) {
+  for (; k <= run.last(); ++k) {
+    sum.v1 += static_cast<double>(sample_value<kCompensated>(d.rule1, d.c1[k], d.t1[k])) - base1;
+    sum.v2 += static_cast<double>(sample_value<kCompensated>(d.rule2, d.c2[k], d.t2[k])) - base2;
+    sum.t1 += d.t1[k];
+    sum.t2 += d.t2[k];
+  }
+  return sum;
+}
+
 template <bool kCompensated>
 Sums lane_sums(const Scan& d, IndexRun run, double base1, double base2) {
-  const auto value = [](const ChannelRule& rule, float pa, float temp) {
-    return kCompensated ? pa - (temp - rule.tc_start) * rule.tc_factor : pa;
-  };
   Lanes4 v1, v2, t1, t2;
   int64_t k = run.first;
 #if defined(__SSE2__)
   const auto values = [](const ChannelRule& rule, __m128 pa, __m128 temp) {
-    if (!kCompensated) return pa;
-    const __m128 drift = _mm_sub_ps(temp, _mm_set1_ps(rule.tc_start));
-    return _mm_sub_ps(pa, _mm_mul_ps(drift, _mm_set1_ps(rule.tc_factor)));
+    return kCompensated ? less_drift(rule, pa, temp) : pa;
   };
   const __m128d b1 = _mm_set1_pd(base1), b2 = _mm_set1_pd(base2);
   for (; k + 3 <= run.last(); k += 4) {
@@ -228,21 +247,17 @@ Sums lane_sums(const Scan& d, IndexRun run, double base1, double base2) {
 #else
   for (; k + 3 <= run.last(); k += 4) {
     for (int64_t j = 0; j < 4; ++j) {
-      v1.lane[j] += static_cast<double>(value(d.rule1, d.c1[k + j], d.t1[k + j])) - base1;
-      v2.lane[j] += static_cast<double>(value(d.rule2, d.c2[k + j], d.t2[k + j])) - base2;
+      const float pa1 = sample_value<kCompensated>(d.rule1, d.c1[k + j], d.t1[k + j]);
+      const float pa2 = sample_value<kCompensated>(d.rule2, d.c2[k + j], d.t2[k + j]);
+      v1.lane[j] += static_cast<double>(pa1) - base1;
+      v2.lane[j] += static_cast<double>(pa2) - base2;
       t1.lane[j] += d.t1[k + j];
       t2.lane[j] += d.t2[k + j];
     }
   }
 #endif
-  Sums sum{v1.total(), v2.total(), t1.total(), t2.total()};
-  for (; k <= run.last(); ++k) {
-    sum.v1 += static_cast<double>(value(d.rule1, d.c1[k], d.t1[k])) - base1;
-    sum.v2 += static_cast<double>(value(d.rule2, d.c2[k], d.t2[k])) - base2;
-    sum.t1 += d.t1[k];
-    sum.t2 += d.t2[k];
-  }
-  return sum;
+  const Sums lanes{v1.total(), v2.total(), t1.total(), t2.total()};
+  return add_tail<kCompensated>(lanes, d, k, run, base1, base2);
 }
 
 #if defined(__x86_64__)
@@ -287,17 +302,8 @@ __attribute__((target("avx"))) Sums avx_sums(const Scan& d, IndexRun run, double
     for (const double lane : lanes) totals[f] += lane;
   }
   _mm256_zeroupper();
-  Sums sum{totals[0], totals[1], totals[2], totals[3]};
-  const auto value = [](const ChannelRule& rule, float pa, float temp) {
-    return kCompensated ? pa - (temp - rule.tc_start) * rule.tc_factor : pa;
-  };
-  for (; k <= run.last(); ++k) {
-    sum.v1 += static_cast<double>(value(d.rule1, d.c1[k], d.t1[k])) - base1;
-    sum.v2 += static_cast<double>(value(d.rule2, d.c2[k], d.t2[k])) - base2;
-    sum.t1 += d.t1[k];
-    sum.t2 += d.t2[k];
-  }
-  return sum;
+  const Sums lanes{totals[0], totals[1], totals[2], totals[3]};
+  return add_tail<kCompensated>(lanes, d, k, run, base1, base2);
 }
 
 bool has_avx() {
