@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,17 @@ inline int count_prefix(const std::vector<std::string>& lines, const std::string
   int n = 0;
   for (const auto& l : lines) n += l.rfind(prefix, 0) == 0;
   return n;
+}
+
+// Waits until `done` holds; false after a 10 s safety limit (nothing in a passing test takes long).
+template <typename Done>
+bool wait_until(Done done) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::yield();
+  }
+  return true;
 }
 
 class DriverTest : public ::testing::Test {

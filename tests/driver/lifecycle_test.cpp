@@ -283,6 +283,43 @@ TEST_F(DriverTest, CapabilitiesAndPowerArePassedDown) {
   unplug_all_and_check_clean();
 }
 
+// Driver Verifier's force pending: the bus pends every request, Plug and Play, power and
+// instrumentation included, and completes it on its own thread. Every pending mark must still reach
+// the top (the emulation checks it for each request) and every answer come back as without it.
+TEST_F(DriverTest, EverythingWorksWhenTheBusPendsEveryRequest) {
+  bus_->force_pending(true);
+  int port = plug_unit();
+  EXPECT_EQ(bus_->enumerations(port), 2);
+  EXPECT_TRUE(controller_->running_firmware());
+  DEVICE_CAPABILITIES caps;
+  EXPECT_EQ(bus_->query_capabilities(port, 1, &caps), STATUS_SUCCESS);
+  EXPECT_EQ(caps.SurpriseRemovalOK, 1u);
+  EXPECT_EQ(bus_->query_capabilities(port, 0, &caps), STATUS_SUCCESS);
+  for (UCHAR minor : {IRP_MN_SET_POWER, IRP_MN_QUERY_POWER}) {
+    int start_next = 0;
+    EXPECT_EQ(bus_->power(port, minor, &start_next), STATUS_SUCCESS);
+    EXPECT_EQ(start_next, 2);
+    EXPECT_EQ(bus_->power(port, minor, nullptr, SystemPowerState, PowerSystemWorking), STATUS_SUCCESS);
+  }
+  EXPECT_EQ(bus_->system_control(port), STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(bus_->pnp(port, 0x0B), STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(bus_->stop(port), STATUS_SUCCESS);
+  EXPECT_EQ(bus_->start(port), STATUS_SUCCESS);
+
+  emu::UserHandle* handle = open(1);
+  std::vector<uint8_t> data(40, 0x6B), in(40, 0);
+  ULONG returned = 0;
+  EXPECT_EQ(control(handle, kvusb::kIoctlTransferInDirect, {1}, data.data(), 40, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {0}, in.data(), 40, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(in, data);
+  uint8_t frame[4];
+  EXPECT_EQ(control(handle, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(control(handle, kvusb::kIoctlResetPipe, {0}, nullptr, 0, &returned), STATUS_SUCCESS);
+  emu::close_device(handle);
+  EXPECT_EQ(bus_->remove(port), STATUS_SUCCESS);
+  unplug_all_and_check_clean();
+}
+
 TEST_F(DriverTest, LifeCycleWithCompletionOnAnotherThread) {
   bus_->complete_on_worker(true);
   int port = plug_unit();

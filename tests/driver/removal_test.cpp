@@ -299,6 +299,33 @@ TEST_F(DriverTest, RemovalAbortsAReadTheUnitNaks) {
   }
 }
 
+// A bus may complete the reads an abort ended after the abort itself (on another processor): the
+// remove must wait until the read is back with the driver, not only until the abort is through.
+TEST_F(DriverTest, RemoveWaitsForAReadTheBusReturnsAfterTheAbort) {
+  bus_->complete_on_worker(true);
+  int port = plug_unit();
+  emu::UserHandle* handle = open(1);
+  Reader reader(handle, 16);
+  ASSERT_TRUE(wait_until_parked(*bus_, port, 1));
+  bus_->hold_bulk(true);
+  std::atomic<bool> removed{false};
+  std::thread remover([&] {
+    bus_->remove(port);
+    removed = true;
+  });
+  EXPECT_TRUE(bus_->wait_for_held_bulk(1)) << "the abort ended the read";
+  // The reader and the remove both wait now, unless the remove went on without the read.
+  wait_until([&] { return removed || emu::blocked_waiters() >= 2; });
+  EXPECT_FALSE(removed) << "the remove went down while the bus still held the read";
+  bus_->hold_bulk(false);
+  remover.join();
+  reader.join();
+  EXPECT_EQ(reader.status.load(), STATUS_UNSUCCESSFUL);
+  EXPECT_EQ(reader.returned, 0u);
+  emu::close_device(handle);
+  unplug_all_and_check_clean();
+}
+
 // Surprise removal: requests are refused at once, the name goes at once, and once the last handle
 // is closed and the remove is through, the unit plugged in again is KVUSB-1 again.
 TEST_F(DriverTest, SurpriseRemovalRefusesRequestsAndFreesTheName) {

@@ -77,6 +77,14 @@ bool invokes(UCHAR control, NTSTATUS status, BOOLEAN cancel) {
   return NT_SUCCESS(status) ? (control & SL_INVOKE_ON_SUCCESS) != 0 : (control & SL_INVOKE_ON_ERROR) != 0;
 }
 
+// A driver's own request is back with the driver once its last stack location completed.
+void returned_to_owner(PIRP irp) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.irps.find(irp);
+  if (it != s.irps.end()) it->second.at_lower = false;
+}
+
 // False (with a violation) when the request was already completed to its originator or freed.
 bool live(PIRP irp, const char* routine) {
   State& s = state();
@@ -96,6 +104,12 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT device, PIRP irp) {
   if (irp->CurrentLocation <= 1) {
     emu::report_violation("IoCallDriver without a free stack location");
     std::abort();  // the real system stops here too
+  }
+  if (irp->CurrentLocation == irp->StackCount + 1) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    IrpInfo& info = s.irps[irp];
+    if (info.owner == IrpOwner::driver) info.at_lower = true;
   }
   irp->CurrentLocation--;
   irp->Tail.Overlay.CurrentStackLocation--;
@@ -127,6 +141,7 @@ extern "C" VOID NTAPI IofCompleteRequest(PIRP irp, CCHAR boost) {
     irp->CurrentLocation++;
     irp->Tail.Overlay.CurrentStackLocation++;
     bool above = irp->CurrentLocation <= irp->StackCount;
+    if (!above) returned_to_owner(irp);
     if (routine != nullptr && invokes(control, irp->IoStatus.Status, __atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE))) {
       PDEVICE_OBJECT owner = above ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
       if (routine(owner, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) return;
@@ -157,6 +172,33 @@ extern "C" VOID NTAPI IoFreeIrp(PIRP irp) {
     if (irp->CurrentLocation != irp->StackCount + 1) violation_locked(s, "IoFreeIrp of a request still in a lower driver");
   }
   emu::free_irp(irp);
+}
+
+// Makes a request the driver allocated new again for its next use (only once it is back).
+extern "C" VOID NTAPI IoReuseIrp(PIRP irp, NTSTATUS status) {
+  require_irql(DISPATCH_LEVEL, "IoReuseIrp");
+  {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    auto it = s.irps.find(irp);
+    if (it == s.irps.end() || it->second.owner != IrpOwner::driver) {
+      violation_locked(s, "IoReuseIrp of a request the driver did not allocate");
+      return;
+    }
+    if (irp->CurrentLocation != irp->StackCount + 1 || it->second.at_lower)
+      violation_locked(s, "IoReuseIrp of a request still in a lower driver");
+    it->second.final_done = false;
+  }
+  if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_ACQUIRE) != nullptr) emu::report_violation("IoReuseIrp with a cancel routine set");
+  const CCHAR stack = irp->StackCount;
+  const USHORT size = irp->Size;
+  std::memset(static_cast<void*>(irp), 0, size);
+  irp->Type = 6;
+  irp->Size = size;
+  irp->StackCount = stack;
+  irp->CurrentLocation = static_cast<CCHAR>(stack + 1);
+  irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(irp + 1) + stack;
+  irp->IoStatus.Status = status;
 }
 
 extern "C" VOID NTAPI IoAcquireCancelSpinLock(PKIRQL irql) { KeAcquireSpinLock(&cancel_lock, irql); }
@@ -212,6 +254,7 @@ extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT d
 }
 
 extern "C" VOID NTAPI PoStartNextPowerIrp(PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "PoStartNextPowerIrp");
   State& s = state();
   std::lock_guard lock(s.mutex);
   auto it = s.irps.find(irp);
@@ -223,6 +266,7 @@ extern "C" VOID NTAPI PoStartNextPowerIrp(PIRP irp) {
 }
 
 extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "PoCallDriver");
   if (IoGetNextIrpStackLocation(irp)->MajorFunction != IRP_MJ_POWER)
     emu::report_violation("PoCallDriver with a request that is not a power request");
   return IofCallDriver(device, irp);
@@ -257,13 +301,15 @@ int start_next_power_calls(PIRP irp) {
   return s.irps[irp].start_next_power;
 }
 
-NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result) {
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result,
+                       const std::function<void(NTSTATUS)>& dispatched) {
   KEVENT done;
   IO_STATUS_BLOCK iosb{};
   KeInitializeEvent(&done, NotificationEvent, FALSE);
   irp->UserEvent = &done;
   irp->UserIosb = &iosb;
   NTSTATUS status = IofCallDriver(device, irp);
+  if (dispatched) dispatched(status);
   bool completed;
   bool pending_returned;
   {

@@ -17,7 +17,6 @@ PMDL make_mdl(PVOID address, ULONG length) {
   mdl->Size = sizeof(MDL);
   mdl->StartVa = address;
   mdl->ByteCount = length;
-  mdl->MappedSystemVa = address;  // one flat address space: the system mapping is the user address
   State& s = state();
   std::lock_guard lock(s.mutex);
   s.mdls.insert(mdl);
@@ -60,6 +59,7 @@ extern "C" VOID NTAPI ExFreePool(PVOID p) { free_pool(p, nullptr); }
 
 extern "C" PMDL NTAPI IoAllocateMdl(PVOID address, ULONG length, BOOLEAN secondary, BOOLEAN charge_quota,
                                     PIRP irp) {
+  require_irql(DISPATCH_LEVEL, "IoAllocateMdl");
   if (secondary || irp != nullptr) emu::report_violation("IoAllocateMdl chaining to an IRP: not emulated");
   (void)charge_quota;
   if (counted_allocation_fails()) return nullptr;
@@ -67,6 +67,7 @@ extern "C" PMDL NTAPI IoAllocateMdl(PVOID address, ULONG length, BOOLEAN seconda
 }
 
 extern "C" VOID NTAPI IoFreeMdl(PMDL mdl) {
+  require_irql(DISPATCH_LEVEL, "IoFreeMdl");
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (s.mdls.erase(mdl) == 0) {
@@ -79,14 +80,25 @@ extern "C" VOID NTAPI IoFreeMdl(PMDL mdl) {
 
 namespace emu::detail {
 
-// False where the real routine raises an exception: writing into read-only user memory.
+// False where the real routine raises: writing into read-only user memory. Locked user pages get a
+// system view of their own, as the system maps them at another address; a driver that uses the
+// user address instead of the view is caught by the user-memory rules. After a write the view goes
+// back into the user pages when they are unlocked.
 bool probe_and_lock(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (mode == UserMode && operation != IoReadAccess && overlaps_read_only(s, mdl->StartVa, mdl->ByteCount))
     return false;
+  if (mdl->MdlFlags & MDL_PAGES_LOCKED) violation_locked(s, "MmProbeAndLockPages of an MDL already locked");
   mdl->MdlFlags |= MDL_PAGES_LOCKED | MDL_MAPPED_TO_SYSTEM_VA;
   if (operation != IoReadAccess) mdl->MdlFlags |= MDL_WRITE_OPERATION;
+  mdl->MappedSystemVa = mdl->StartVa;
+  if (user_memory_owner(s, mdl->StartVa, mdl->ByteCount) != nullptr) {
+    void* view = std::malloc(mdl->ByteCount ? mdl->ByteCount : 1);
+    std::memcpy(view, mdl->StartVa, mdl->ByteCount);
+    mdl->MappedSystemVa = view;
+    s.system_views[mdl] = view;
+  }
   return true;
 }
 
@@ -94,20 +106,38 @@ bool probe_and_lock(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
 
 extern "C" VOID NTAPI MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION operation) {
   require_irql(APC_LEVEL, "MmProbeAndLockPages");
-  // The real routine raises (also when pages cannot be locked or a quota is exceeded, injected
-  // here); the driver has no exception handling, so a raise is a crash.
   bool raises;
   {
     State& s = state();
     std::lock_guard lock(s.mutex);
     raises = s.fail_probes;
+    PEPROCESS owner = user_memory_owner(s, mdl->StartVa, mdl->ByteCount);
+    if (owner != nullptr && owner != current_process())
+      violation_locked(s, "MmProbeAndLockPages of a user address from another process's context");
   }
-  if (raises || !probe_and_lock(mdl, mode, operation))
-    emu::report_violation("MmProbeAndLockPages raised an exception in a driver that cannot handle it");
+  // The real routine raises when the pages cannot be locked for the access asked: read-only pages,
+  // or (injected here) a quota exceeded or a paging error.
+  if (raises)
+    raise_status(STATUS_WORKING_SET_QUOTA, "MmProbeAndLockPages");
+  else if (!probe_and_lock(mdl, mode, operation))
+    raise_status(STATUS_ACCESS_VIOLATION, "MmProbeAndLockPages");
 }
 
 extern "C" VOID NTAPI MmUnlockPages(PMDL mdl) {
-  if (!(mdl->MdlFlags & MDL_PAGES_LOCKED)) emu::report_violation("MmUnlockPages of pages not locked");
+  require_irql(DISPATCH_LEVEL, "MmUnlockPages");
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  if (!(mdl->MdlFlags & MDL_PAGES_LOCKED)) {
+    violation_locked(s, "MmUnlockPages of pages not locked");
+    return;
+  }
+  auto view = s.system_views.find(mdl);
+  if (view != s.system_views.end()) {
+    if (mdl->MdlFlags & MDL_WRITE_OPERATION) std::memcpy(mdl->StartVa, view->second, mdl->ByteCount);
+    std::free(view->second);
+    s.system_views.erase(view);
+  }
+  mdl->MappedSystemVa = nullptr;
   mdl->MdlFlags &= ~(MDL_PAGES_LOCKED | MDL_WRITE_OPERATION | MDL_MAPPED_TO_SYSTEM_VA);
 }
 
@@ -115,6 +145,9 @@ extern "C" HANDLE NTAPI MmSecureVirtualMemory(PVOID address, SIZE_T size, ULONG 
   require_irql(APC_LEVEL, "MmSecureVirtualMemory");
   State& s = state();
   std::lock_guard lock(s.mutex);
+  PEPROCESS owner = user_memory_owner(s, address, size);
+  if (owner != nullptr && owner != current_process())
+    violation_locked(s, "MmSecureVirtualMemory of a user address from another process's context");
   if (probe_mode == PAGE_READWRITE && overlaps_read_only(s, address, size)) return nullptr;
   auto* handle = new int(0);
   s.secured.insert(handle);
@@ -122,6 +155,7 @@ extern "C" HANDLE NTAPI MmSecureVirtualMemory(PVOID address, SIZE_T size, ULONG 
 }
 
 extern "C" VOID NTAPI MmUnsecureVirtualMemory(HANDLE handle) {
+  require_irql(APC_LEVEL, "MmUnsecureVirtualMemory");
   State& s = state();
   std::lock_guard lock(s.mutex);
   if (s.secured.erase(handle) == 0) {

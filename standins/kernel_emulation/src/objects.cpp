@@ -1,4 +1,5 @@
 // Device objects, names, symbolic links, device stacks and driver loading of the kernel emulation.
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -27,7 +28,11 @@ bool counted_allocation_fails() {
   return index == allocation_to_fail().load();
 }
 
-void violation_locked(State& s, const std::string& what) { s.violations.push_back(what); }
+// Also printed at once: a broken rule is often followed by a crash that would hide it.
+void violation_locked(State& s, const std::string& what) {
+  std::fprintf(stderr, "kernel emulation: rule broken: %s\n", what.c_str());
+  s.violations.push_back(what);
+}
 
 namespace {
 
@@ -50,7 +55,11 @@ void release_device_reference(PDEVICE_OBJECT device) {
   auto it = s.devices.find(device);
   if (it == s.devices.end()) return;
   device->ReferenceCount--;
-  if (it->second.deleted && device->ReferenceCount == 0 && device->AttachedDevice == nullptr) {
+  if (!it->second.deleted || device->ReferenceCount != 0) return;
+  // The last handle is gone: the name of a deleted device leaves the namespace only now.
+  auto name = s.device_names.find(it->second.name);
+  if (name != s.device_names.end() && name->second == device) s.device_names.erase(name);
+  if (device->AttachedDevice == nullptr) {
     free_device_memory(device, it->second);
     s.devices.erase(it);
   }
@@ -114,7 +123,8 @@ extern "C" VOID NTAPI IoDeleteDevice(PDEVICE_OBJECT device) {
   }
   DeviceInfo& info = it->second;
   if (info.attached_to != nullptr) violation_locked(s, "IoDeleteDevice while still attached to a lower device");
-  if (!info.name.empty()) s.device_names.erase(info.name);
+  // A named device object is temporary from now on: its name goes with the last handle to it.
+  if (!info.name.empty() && device->ReferenceCount == 0) s.device_names.erase(info.name);
   for (PDEVICE_OBJECT* p = &device->DriverObject->DeviceObject; *p != nullptr; p = &(*p)->NextDevice) {
     if (*p == device) {
       *p = device->NextDevice;
@@ -196,6 +206,9 @@ void reset() {
   s.mdls.clear();
   s.secured.clear();
   s.read_only.clear();
+  s.user_ranges.clear();
+  for (auto& [mdl, view] : s.system_views) std::free(view);
+  s.system_views.clear();
   s.fail_next_attach = false;
   detail::allocation_counter() = 0;
   detail::allocation_to_fail() = -1;
@@ -210,13 +223,20 @@ std::vector<std::string> violations() {
 void report_violation(const std::string& what) {
   State& s = detail::state();
   std::lock_guard lock(s.mutex);
-  s.violations.push_back(what);
+  detail::violation_locked(s, what);
 }
 
 void fail_next_attach() {
   State& s = detail::state();
   std::lock_guard lock(s.mutex);
   s.fail_next_attach = true;
+}
+
+std::u16string device_name_of(PDEVICE_OBJECT device) {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.devices.find(device);
+  return it != s.devices.end() ? it->second.name : std::u16string();
 }
 
 bool device_name_exists(const std::u16string& name) {

@@ -138,6 +138,18 @@ bool SimulatedController::take_reenumeration() {
   return was;
 }
 
+void SimulatedController::power_lost() {
+  std::lock_guard lock(mutex_);
+  std::fill(memory_.begin(), memory_.end(), 0);
+  std::fill(write_count_.begin(), write_count_.end(), 0);
+  cpu_reset_ = false;
+  running_ = false;
+  reenumerate_ = false;
+  device_.clear();
+  configuration_.clear();
+  strings_.clear();
+}
+
 bool SimulatedController::running_firmware() const {
   std::lock_guard lock(mutex_);
   return running_;

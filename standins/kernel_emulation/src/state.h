@@ -29,6 +29,7 @@ struct IrpInfo {
   IrpOwner owner = IrpOwner::caller;
   bool final_done = false;       // every stack location has been completed
   bool pending_returned = false; // the pending mark that reached the top
+  bool at_lower = false;         // a driver's own request sent down and not yet back with its owner
   int start_next_power = 0;      // PoStartNextPowerIrp calls seen for this IRP
   size_t bytes = 0;              // size of the allocation, for poisoning
   PDEVICE_OBJECT filter = nullptr;  // the upper filter passed it down and waits for its completion routine
@@ -37,6 +38,13 @@ struct IrpInfo {
 struct PoolBlock {
   size_t size;
   ULONG tag;
+};
+
+// A caller's buffer for the time of its request: user memory of that process.
+struct UserRange {
+  uintptr_t begin;
+  uintptr_t end;
+  PEPROCESS owner;
 };
 
 struct State {
@@ -48,8 +56,10 @@ struct State {
   std::map<PIRP, IrpInfo> irps;
   std::map<void*, PoolBlock> pool;
   std::set<PMDL> mdls;
+  std::map<PMDL, void*> system_views;  // locked user pages: the system's own view of them
   std::set<HANDLE> secured;
   std::vector<std::pair<uintptr_t, uintptr_t>> read_only;  // [begin, end) ranges
+  std::vector<UserRange> user_ranges;                      // buffers of requests in progress
   bool fail_next_attach = false;
   bool fail_probes = false;
 };
@@ -61,6 +71,25 @@ std::atomic<long>& allocation_to_fail();
 bool counted_allocation_fails();
 void violation_locked(State& s, const std::string& what);
 bool overlaps_read_only(State& s, const void* address, size_t length);
+// The process whose user memory the range is, or null for kernel memory (caller holds the mutex).
+PEPROCESS user_memory_owner(State& s, const void* address, size_t length);
+// The process this thread runs in: the user process of a request it sends, else the system.
+PEPROCESS current_process();
+// Makes this thread run in `process` for a scope, as a thread of that process entering the kernel.
+struct ProcessContext {
+  explicit ProcessContext(PEPROCESS process);
+  ~ProcessContext();
+  ProcessContext(const ProcessContext&) = delete;
+  ProcessContext& operator=(const ProcessContext&) = delete;
+  PEPROCESS previous;
+};
+// Registers a caller's buffer as its process's user memory until the returned id is dropped.
+void add_user_range(const void* address, size_t length, PEPROCESS owner);
+void remove_user_range(const void* address, size_t length, PEPROCESS owner);
+// Raises an exception as a kernel routine does: into the innermost EmuCallWithHandler of this
+// thread, or, with none, a violation (the real system stops) and the routine returns.
+void raise_status(NTSTATUS code, const std::string& routine);
+bool inside_exception_handler();
 thread_local inline int spin_locks_held = 0;
 // Interrupt request level of the emulated processor this thread runs on.
 thread_local inline KIRQL current_irql = PASSIVE_LEVEL;

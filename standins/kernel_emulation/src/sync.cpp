@@ -14,15 +14,23 @@ std::mutex event_mutex;
 std::condition_variable event_changed;
 int waiters = 0;  // threads blocked in KeWaitForSingleObject; guarded by event_mutex
 
+}  // namespace
+
+namespace emu::detail {
+
+// How long a wait without time-out may take before the test is failed instead of hung.
 int wait_limit_seconds() {
   const char* text = std::getenv("KVUSB_EMULATION_WAIT_LIMIT");
   int seconds = text != nullptr ? std::atoi(text) : 0;
   return seconds > 0 ? seconds : 60;
 }
 
-}  // namespace
+}  // namespace emu::detail
+
+using emu::detail::wait_limit_seconds;
 
 extern "C" VOID NTAPI KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state) {
+  emu::detail::require_irql(DISPATCH_LEVEL, "KeInitializeEvent");
   std::lock_guard lock(event_mutex);
   event->Type = type;
   event->SignalState = state ? 1 : 0;
@@ -121,6 +129,11 @@ extern "C" LONG NTAPI InterlockedDecrement(LONG volatile* addend) {
 
 extern "C" LONG NTAPI InterlockedExchange(LONG volatile* target, LONG value) {
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+
+extern "C" LONG NTAPI InterlockedCompareExchange(LONG volatile* destination, LONG exchange, LONG comparand) {
+  __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  return comparand;  // the value found
 }
 
 namespace emu {

@@ -185,7 +185,27 @@ NTSTATUS UsbBus::surprise_remove(int port) {
     std::lock_guard lock(mutex_);
     ports_[port]->gone = true;
   }
+  release_parked(*ports_[port], nullptr, USBD_STATUS_DEVICE_GONE);
+  complete_ready();
   return send_pnp(port, IRP_MN_SURPRISE_REMOVAL, nullptr);
+}
+
+int UsbBus::sleep_and_wake(int port, SYSTEM_POWER_STATE sleep_state) {
+  Port& slept = *ports_[port];
+  std::vector<uint8_t> before;
+  slept.function->descriptor(USB_DEVICE_DESCRIPTOR_TYPE, 0, &before);
+  power(port, IRP_MN_SET_POWER, nullptr, SystemPowerState, sleep_state);
+  note("power lost");
+  slept.function->power_lost();
+  release_parked(slept, nullptr, USBD_STATUS_DEVICE_GONE);
+  complete_ready();
+  power(port, IRP_MN_SET_POWER, nullptr, SystemPowerState, PowerSystemWorking);
+  std::vector<uint8_t> after;
+  slept.function->descriptor(USB_DEVICE_DESCRIPTOR_TYPE, 0, &after);
+  if (after == before) return port;
+  note("another device at the port");
+  surprise_remove(port);
+  return plug(slept.function);
 }
 
 NTSTATUS UsbBus::unplug(int port) {
@@ -213,15 +233,18 @@ void UsbBus::delete_pdo(int index) {
   port.pipes.clear();
 }
 
-NTSTATUS UsbBus::power(int port, UCHAR minor, int* start_next_calls) {
+NTSTATUS UsbBus::power(int port, UCHAR minor, int* start_next_calls, POWER_STATE_TYPE type, ULONG state) {
   PDEVICE_OBJECT device = top(port);
   PIRP irp = allocate_irp(device->StackSize);
   irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
   PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
   next->MajorFunction = IRP_MJ_POWER;
   next->MinorFunction = minor;
-  next->Parameters.Power.Type = DevicePowerState;
-  next->Parameters.Power.State.DeviceState = PowerDeviceD0;
+  next->Parameters.Power.Type = type;
+  if (type == SystemPowerState)
+    next->Parameters.Power.State.SystemState = static_cast<SYSTEM_POWER_STATE>(state);
+  else
+    next->Parameters.Power.State.DeviceState = static_cast<DEVICE_POWER_STATE>(state);
   NTSTATUS status = send_and_wait(device, irp);
   if (start_next_calls != nullptr) *start_next_calls = start_next_power_calls(irp);
   free_irp(irp);
@@ -273,17 +296,35 @@ void UsbBus::complete_on_worker(bool on) {
   if (on && !worker_.joinable()) worker_ = std::thread(&UsbBus::worker_loop, this);
 }
 
+void UsbBus::force_pending(bool on) {
+  complete_on_worker(on);
+  std::lock_guard lock(mutex_);
+  force_pending_ = on;
+}
+
 void UsbBus::hold_bulk(bool on) {
   {
     std::lock_guard lock(mutex_);
     hold_ = on;
+    if (!on) {
+      // Back to the wire in the order they came.
+      queue_.insert(queue_.begin(), held_.begin(), held_.end());
+      held_.clear();
+    }
   }
   changed_.notify_all();
+  if (!on) complete_ready();
 }
 
 bool UsbBus::wait_for_held_bulk(int count) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return held_ >= count; });
+  return changed_.wait_for(lock, std::chrono::seconds(10),
+                           [&] { return static_cast<int>(held_.size() + ready_.size()) >= count; });
+}
+
+void UsbBus::before_completing_data(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  before_data_ = std::move(hook);
 }
 
 void UsbBus::refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count, int skip) {
@@ -322,8 +363,18 @@ bool UsbBus::take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb) {
 
 NTSTATUS NTAPI UsbBus::dispatch_other(PDEVICE_OBJECT device, PIRP irp) {
   if (IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_SYSTEM_CONTROL) {
-    pdo_extension(device)->bus->note("system-control");
+    UsbBus* bus = pdo_extension(device)->bus;
+    bus->note("system-control");
     NTSTATUS status = irp->IoStatus.Status;  // no instrumentation here: the status travels back unchanged
+    bool later;
+    {
+      std::lock_guard lock(bus->mutex_);
+      later = bus->force_pending_;
+    }
+    if (later) {
+      bus->complete_later(irp);
+      return STATUS_PENDING;
+    }
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
   }
@@ -395,6 +446,8 @@ NTSTATUS NTAPI UsbBus::dispatch_pnp(PDEVICE_OBJECT device, PIRP irp) {
     default:
       break;
   }
+  if (location->MinorFunction == IRP_MN_REMOVE_DEVICE)
+    bus->check_nothing_left_at_remove(*bus->ports_[pdo_extension(device)->port]);
   switch (location->MinorFunction) {
     case IRP_MN_START_DEVICE: {
       std::lock_guard lock(bus->mutex_);
@@ -426,8 +479,8 @@ NTSTATUS NTAPI UsbBus::dispatch_pnp(PDEVICE_OBJECT device, PIRP irp) {
   bool later;
   {
     std::lock_guard lock(bus->mutex_);
-    later = bus->worker_mode_ && (location->MinorFunction == IRP_MN_START_DEVICE ||
-                                  location->MinorFunction == IRP_MN_QUERY_CAPABILITIES);
+    later = bus->force_pending_ || (bus->worker_mode_ && (location->MinorFunction == IRP_MN_START_DEVICE ||
+                                                          location->MinorFunction == IRP_MN_QUERY_CAPABILITIES));
   }
   if (later) {
     bus->complete_later(irp);
@@ -438,13 +491,42 @@ NTSTATUS NTAPI UsbBus::dispatch_pnp(PDEVICE_OBJECT device, PIRP irp) {
 }
 
 NTSTATUS NTAPI UsbBus::dispatch_power(PDEVICE_OBJECT device, PIRP irp) {
+  UsbBus* bus = pdo_extension(device)->bus;
   char line[32];
   std::snprintf(line, sizeof line, "power %d", IoGetCurrentIrpStackLocation(irp)->MinorFunction);
-  pdo_extension(device)->bus->note(line);
+  bus->note(line);
   PoStartNextPowerIrp(irp);
   irp->IoStatus.Status = STATUS_SUCCESS;
+  bool later;
+  {
+    std::lock_guard lock(bus->mutex_);
+    later = bus->force_pending_;
+  }
+  if (later) {
+    bus->complete_later(irp);
+    return STATUS_PENDING;
+  }
   IoCompleteRequest(irp, IO_NO_INCREMENT);
   return STATUS_SUCCESS;
+}
+
+// The function driver passes the remove down only after everything it sent the bus came back: a
+// request of it still here would complete into a driver that has taken its device apart.
+void UsbBus::check_nothing_left_at_remove(Port& port) {
+  auto at_port = [&](PIRP irp) {
+    PDEVICE_OBJECT device = IoGetCurrentIrpStackLocation(irp)->DeviceObject;
+    return IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL &&
+           device == port.pdo;
+  };
+  size_t left;
+  {
+    std::lock_guard lock(mutex_);
+    left = port.parked.size() + std::count_if(held_.begin(), held_.end(), at_port) +
+           std::count_if(ready_.begin(), ready_.end(), at_port) + std::count_if(queue_.begin(), queue_.end(), at_port);
+  }
+  if (left > 0)
+    report_violation("the remove request reached the bus while " + std::to_string(left) +
+                     " request(s) of the function driver were still there");
 }
 
 void UsbBus::worker_loop() {
@@ -462,12 +544,11 @@ void UsbBus::worker_loop() {
       auto* urb = static_cast<PURB>(location->Parameters.Others.Argument1);
       Port& port = *ports_[pdo_extension(location->DeviceObject)->port];
       if (urb->UrbHeader.Function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER) {
-        std::unique_lock lock(mutex_);
-        if (hold_) {
-          ++held_;
+        std::lock_guard lock(mutex_);
+        if (hold_ && !stopping_) {
+          held_.push_back(irp);  // on the wire until the hold ends
           changed_.notify_all();
-          changed_.wait(lock, [this] { return !hold_ || stopping_; });
-          --held_;
+          continue;
         }
       }
       NTSTATUS status = process_urb(port, urb);
@@ -521,10 +602,15 @@ VOID NTAPI UsbBus::cancel_parked(PDEVICE_OBJECT device, PIRP irp) {
 
 void UsbBus::complete_ready() {
   std::vector<PIRP> ready;
+  std::function<void()> hook;
   {
     std::lock_guard lock(mutex_);
+    if (hold_ && !stopping_) return;  // completed when the hold ends
     ready.swap(ready_);
+    if (before_data_ && std::any_of(ready.begin(), ready.end(), [](PIRP irp) { return NT_SUCCESS(irp->IoStatus.Status); }))
+      hook.swap(before_data_);
   }
+  if (hook) hook();
   detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
   for (PIRP irp : ready) {
     IoCompleteRequest(irp, IO_NO_INCREMENT);

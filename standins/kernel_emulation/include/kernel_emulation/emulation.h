@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,26 +56,40 @@ PIRP allocate_irp(CCHAR stack_size);
 void free_irp(PIRP irp);
 // Sends an IRP to a device, waits when it pends, and checks the completion rules on the way.
 // The request's final status block goes to `result` when given: the request itself is poisoned
-// as soon as it completes, so that a driver touching it afterwards is caught.
-NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result = nullptr);
+// as soon as it completes, so that a driver touching it afterwards is caught. `dispatched` runs
+// once the dispatch routine has returned, with what it returned.
+NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result = nullptr,
+                       const std::function<void(NTSTATUS)>& dispatched = {});
 int start_next_power_calls(PIRP irp);
 
 // MDL access as a bus driver does it: reads need locked pages, writes need pages locked for writing.
 bool read_mdl(PMDL mdl, void* destination, size_t length);
 bool write_mdl(PMDL mdl, const void* source, size_t length);
 
+// User processes: each has its handles and says whether it is a 32-bit program on the 64-bit
+// system. Requests carry their process; while a thread sends one it runs in that process's context,
+// and the caller's buffers are that process's user memory until the request completes.
+PEPROCESS create_process(bool wow64);
+PEPROCESS default_process();  // a 64-bit process, where handles open unless told otherwise
+PETHREAD thread_of(PEPROCESS process);
+
 // User-mode I/O: open by "\\.\NAME", "\DosDevices\NAME" or a device name "\Device\NAME",
 // device control with the method's buffer handling, close. Handles keep the device object's memory
-// until closed, as file objects do.
+// until closed, as file objects do. Closing sends IRP_MJ_CLEANUP, waits until no request of the
+// handle is left, then sends IRP_MJ_CLOSE; it cancels nothing itself.
 struct UserHandle;
-NTSTATUS open_device(const std::u16string& name, UserHandle** handle);
+NTSTATUS open_device(const std::u16string& name, UserHandle** handle, PEPROCESS process = nullptr);
 NTSTATUS device_io_control(UserHandle* handle, ULONG code, const void* input, ULONG input_length, void* output,
                            ULONG output_length, ULONG* returned);
 NTSTATUS close_device(UserHandle* handle);
-// Cancels every request of the handle still in progress, as the I/O manager does for CancelIo or
-// when the calling thread ends.
+// CancelIoEx: cancels every request of the handle still in progress.
 void cancel_io(UserHandle* handle);
+// The process ends (Task Manager): once each of its threads is out of the driver's dispatch
+// routines, their pending requests are cancelled, and its handles are closed. A thread that stays
+// inside a dispatch routine keeps the process from ending: the test ends at the wait limit.
+void end_process(PEPROCESS process);
 size_t requests_in_flight(UserHandle* handle);
 PDEVICE_OBJECT device_of(UserHandle* handle);
+std::u16string device_name_of(PDEVICE_OBJECT device);
 
 }  // namespace emu

@@ -47,6 +47,8 @@ class SimulatedController : public UsbFunction {
   USBD_STATUS bulk_out(UCHAR endpoint, const uint8_t* data, size_t length) override;
   USBD_STATUS bulk_in(UCHAR endpoint, uint8_t* data, size_t capacity, size_t* transferred) override;
   bool take_reenumeration() override;
+  // Power gone: the RAM that held the firmware is blank again and the loader answers.
+  void power_lost() override;
 
   bool running_firmware() const;
   bool cpu_in_reset() const;

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ class UsbFunction {
   virtual USBD_STATUS bulk_in(UCHAR endpoint, uint8_t* data, size_t capacity, size_t* transferred) = 0;
   // True once after the device left the bus to come back with other descriptors.
   virtual bool take_reenumeration() { return false; }
+  // The port lost power (the system slept or hibernated): whatever the device held in RAM is gone.
+  virtual void power_lost() {}
 };
 
 class UsbBus {
@@ -46,15 +49,23 @@ class UsbBus {
   NTSTATUS stop(int port);     // query-stop, then stop; a refused query is cancelled
   NTSTATUS remove(int port);   // query-remove, then remove and the PDO goes; a refused query is cancelled
   NTSTATUS unplug(int port);   // surprise removal, remove request, then the PDO goes
-  // The device leaves the bus: surprise removal only. The remove request follows with finish_removal,
-  // which Plug and Play sends once the last handle is closed.
+  // The device leaves the bus: the bus ends the reads it holds for it (device gone), as the hardware
+  // does at once, then surprise removal. The remove request follows with finish_removal, which Plug
+  // and Play sends once the last handle is closed.
   NTSTATUS surprise_remove(int port);
+  // The system sleeps (S3) or hibernates (S4) and wakes again. The port loses power, so the device
+  // loses what it held in RAM; on waking the hub compares the device descriptor, and a device that
+  // changed is reported gone (surprise removal) and enumerated anew on another port, whose number
+  // is returned (the same port when nothing changed).
+  int sleep_and_wake(int port, SYSTEM_POWER_STATE sleep_state);
   NTSTATUS finish_removal(int port);
   NTSTATUS pnp(int port, UCHAR minor);
   NTSTATUS system_control(int port);
   NTSTATUS query_capabilities(int port, USHORT version, DEVICE_CAPABILITIES* capabilities);
-  // Sends a power request; reports how often PoStartNextPowerIrp was called for it.
-  NTSTATUS power(int port, UCHAR minor, int* start_next_calls);
+  // Sends a power request (device power D0 unless told otherwise); reports how often
+  // PoStartNextPowerIrp was called for it.
+  NTSTATUS power(int port, UCHAR minor, int* start_next_calls, POWER_STATE_TYPE type = DevicePowerState,
+                 ULONG state = PowerDeviceD0);
   void settle();
 
   int port_count() const;
@@ -67,11 +78,20 @@ class UsbBus {
   NTSTATUS start_status(int port) const;
   int enumerations(int port) const;
 
-  // Requests complete later on the bus's own thread instead of inside IoCallDriver.
+  // Request blocks (and start and capabilities) complete later on the bus's own thread instead of
+  // inside IoCallDriver.
   void complete_on_worker(bool on);
-  // Bulk transfers wait on the worker until released; lets a test hold a transfer in flight.
+  // Driver Verifier's force pending: every request the bus gets (request blocks, every Plug and Play
+  // request, power, system control) is marked pending and completed later on the bus's thread.
+  void force_pending(bool on);
+  // While on, bulk transfers reaching the bus's thread stay on the wire untouched (aborts do not end
+  // them), and bulk transfers the bus ends (a parked read getting data, aborted or released) are
+  // completed only once it is off again: an abort then completes before the reads it ended.
   void hold_bulk(bool on);
   bool wait_for_held_bulk(int count);
+  // Runs `hook` once, just before the bus completes the next read that got data (a test cancels
+  // the read at exactly that moment).
+  void before_completing_data(std::function<void()> hook);
   // After `skip` more request blocks of a function went through, the next `count` fail with these
   // statuses (count -1: all of them).
   void refuse(USHORT urb_function, NTSTATUS call_status, USBD_STATUS urb_status, int count = 1, int skip = 0);
@@ -102,6 +122,7 @@ class UsbBus {
   void serve_parked(Port& port);
   void release_parked(Port& port, PVOID pipe, USBD_STATUS status);
   void complete_ready();
+  void check_nothing_left_at_remove(Port& port);
   static VOID NTAPI cancel_parked(PDEVICE_OBJECT device, PIRP irp);
   Pipe* find_pipe(Port& port, USBD_PIPE_HANDLE handle);
   bool take_refusal(USHORT function, NTSTATUS* call, USBD_STATUS* urb);
@@ -117,6 +138,7 @@ class UsbBus {
   std::vector<std::unique_ptr<Port>> ports_;
   std::deque<PIRP> queue_;
   std::vector<PIRP> ready_;  // parked requests ended by data, an abort or a reset; completed outside the locks
+  std::vector<PIRP> held_;   // bulk transfers on the wire while hold_ is on
   std::vector<std::string> log_;
   std::vector<int> reenumerate_;
   struct Refusal {
@@ -129,8 +151,9 @@ class UsbBus {
   std::vector<Refusal> refusals_;
   NTSTATUS start_refusal_ = STATUS_SUCCESS;
   bool worker_mode_ = false;
+  bool force_pending_ = false;
   bool hold_ = false;
-  int held_ = 0;
+  std::function<void()> before_data_;
   bool stopping_ = false;
   ULONG frame_ = 1000;
   bool frame_fixed_ = false;

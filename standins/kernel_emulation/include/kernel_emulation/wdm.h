@@ -58,6 +58,8 @@ typedef KSPIN_LOCK* PKSPIN_LOCK;
 #define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
 #define STATUS_DELETE_PENDING ((NTSTATUS)0xC0000056L)
 #define STATUS_INSUFFICIENT_RESOURCES ((NTSTATUS)0xC000009AL)
+#define STATUS_WORKING_SET_QUOTA ((NTSTATUS)0xC00000A1L)
+#define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008L)
 #define STATUS_DEVICE_DATA_ERROR ((NTSTATUS)0xC000009CL)
 #define STATUS_DEVICE_NOT_READY ((NTSTATUS)0xC00000A3L)
 #define STATUS_DEVICE_BUSY ((NTSTATUS)0x80000011L)
@@ -219,6 +221,9 @@ struct _DEVICE_OBJECT;
 struct _DRIVER_OBJECT;
 struct _IRP;
 typedef struct _FILE_OBJECT* PFILE_OBJECT;
+// A process and a thread of it; opaque to drivers, as on Windows.
+typedef struct _EPROCESS* PEPROCESS;
+typedef struct _ETHREAD* PETHREAD;
 
 typedef NTSTATUS NTAPI DRIVER_DISPATCH(struct _DEVICE_OBJECT* DeviceObject, struct _IRP* Irp);
 typedef DRIVER_DISPATCH* PDRIVER_DISPATCH;
@@ -331,6 +336,7 @@ typedef struct _IRP {
   struct {
     struct {
       PVOID DriverContext[4];  // the current owner's to use while it holds the request
+      PETHREAD Thread;         // the thread that sent the request; null for requests a driver built
       PIO_STACK_LOCATION CurrentStackLocation;
     } Overlay;
   } Tail;
@@ -367,8 +373,18 @@ inline PDRIVER_CANCEL IoSetCancelRoutine(PIRP Irp, PDRIVER_CANCEL CancelRoutine)
   return __atomic_exchange_n(&Irp->CancelRoutine, CancelRoutine, __ATOMIC_SEQ_CST);
 }
 
-#define RtlCopyMemory(d, s, n) std::memcpy((d), (s), (n))
-#define RtlZeroMemory(d, n) std::memset((d), 0, (n))
+// Memory copies check every address they touch: a user address only in its own process's context,
+// below DISPATCH_LEVEL and under an exception handler (EmuCheckTouch records a violation otherwise).
+extern "C" VOID NTAPI EmuCheckTouch(const void* Address, SIZE_T Length, const char* Routine);
+inline VOID RtlCopyMemory(PVOID Destination, const void* Source, SIZE_T Length) {
+  EmuCheckTouch(Destination, Length, "RtlCopyMemory");
+  EmuCheckTouch(Source, Length, "RtlCopyMemory");
+  std::memcpy(Destination, Source, Length);
+}
+inline VOID RtlZeroMemory(PVOID Destination, SIZE_T Length) {
+  EmuCheckTouch(Destination, Length, "RtlZeroMemory");
+  std::memset(Destination, 0, Length);
+}
 
 // ---- Kernel routines (implemented by the emulation) ----
 extern "C" {
@@ -390,6 +406,7 @@ NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 VOID NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota);
 VOID NTAPI IoFreeIrp(PIRP Irp);
+VOID NTAPI IoReuseIrp(PIRP Irp, NTSTATUS Iostatus);
 BOOLEAN NTAPI IoCancelIrp(PIRP Irp);
 VOID NTAPI IoAcquireCancelSpinLock(PKIRQL Irql);
 VOID NTAPI IoReleaseCancelSpinLock(KIRQL Irql);
@@ -412,6 +429,11 @@ KIRQL NTAPI KeGetCurrentIrql(void);
 LONG NTAPI InterlockedIncrement(LONG volatile* Addend);
 LONG NTAPI InterlockedDecrement(LONG volatile* Addend);
 LONG NTAPI InterlockedExchange(LONG volatile* Target, LONG Value);
+LONG NTAPI InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comparand);
+
+PEPROCESS NTAPI IoGetCurrentProcess(void);
+PEPROCESS NTAPI IoGetRequestorProcess(PIRP Irp);
+BOOLEAN NTAPI IoIs32bitProcess(PIRP Irp);
 
 PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag);
 VOID NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag);
@@ -419,6 +441,12 @@ VOID NTAPI ExFreePool(PVOID P);
 
 VOID NTAPI PoStartNextPowerIrp(PIRP Irp);
 NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+
+// What __try { Body(Context); } __except (EXCEPTION_EXECUTE_HANDLER) does: a routine that raises
+// inside Body (MmProbeAndLockPages that cannot lock) returns here with the exception code;
+// STATUS_SUCCESS when Body returned. Only the driver's Windows builds need assembly for this.
+typedef VOID NTAPI EMU_GUARDED_BODY(PVOID Context);
+NTSTATUS NTAPI EmuCallWithHandler(EMU_GUARDED_BODY* Body, PVOID Context);
 }
 
 #define IoCallDriver IofCallDriver
