@@ -1,5 +1,5 @@
 // The control interface user mode drives a unit with: pipe reset and abort, frame number,
-// interface information, device descriptor, and bulk or interrupt transfers.
+// interface information, device descriptor, and bulk or interrupt transfers (transfer.cpp).
 #include "kvusb.h"
 
 using namespace kvusb;
@@ -8,7 +8,7 @@ namespace {
 
 struct Request {
   DeviceExtension* extension;
-  PIRP irp;
+  PIRP irp;  // for the caller's pointer width
   ULONG code;
   ULONG input_length;
   ULONG output_length;
@@ -58,11 +58,14 @@ NTSTATUS frame_number(const Request& request, ULONG_PTR* information) {
   return STATUS_SUCCESS;
 }
 
+// In the layout of the caller's own pointer width, never past its buffer.
 NTSTATUS interface_information(const Request& request, ULONG_PTR* information) {
   PUSBD_INTERFACE_INFORMATION configured = request.extension->interface_information;
-  if (request.output_length < configured->Length) return STATUS_INVALID_PARAMETER;
-  RtlCopyMemory(request.buffer, configured, configured->Length);
-  *information = configured->Length;
+  const bool narrow = caller_is_32bit(request.irp);
+  const ULONG length = interface_layout_length(configured->NumberOfPipes, narrow);
+  if (request.output_length < length) return STATUS_INVALID_PARAMETER;
+  write_interface_layout(request.buffer, configured, narrow);
+  *information = length;
   return STATUS_SUCCESS;
 }
 
@@ -73,70 +76,6 @@ NTSTATUS device_descriptor(const Request& request, ULONG_PTR* information) {
   get_descriptor(request.extension, USB_DEVICE_DESCRIPTOR_TYPE, request.buffer, &length);
   *information = length;
   return STATUS_SUCCESS;
-}
-
-// Moves data over a pipe through the request's buffer or memory descriptor list; the caller's
-// request can cancel it. A cancelled transfer without data reports STATUS_CANCELLED.
-NTSTATUS bulk_transfer(const Request& request, PUSBD_PIPE_INFORMATION pipe, PVOID buffer, PMDL mdl,
-                       ULONG* transferred) {
-  *transferred = 0;
-  const USHORT size = sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER);
-  PURB urb = allocate_urb(size);
-  if (urb == nullptr) return STATUS_UNSUCCESSFUL;
-  // The endpoint decides the direction, whichever transfer code was used.
-  ULONG flags = USBD_SHORT_TRANSFER_OK;
-  if (pipe->EndpointAddress & USB_ENDPOINT_DIRECTION_MASK) flags |= USBD_TRANSFER_DIRECTION_IN;
-  UsbBuildInterruptOrBulkTransferRequest(urb, size, pipe->PipeHandle, buffer, mdl, request.output_length, flags,
-                                         nullptr);
-  bool cancelled = false;
-  NTSTATUS status = submit_transfer(request.extension, urb, request.irp, &cancelled);
-  if (NT_SUCCESS(status)) *transferred = urb->UrbBulkOrInterruptTransfer.TransferBufferLength;
-  free_pool(urb);
-  if (*transferred != 0) return STATUS_SUCCESS;  // also when a cancel came too late: the data are the caller's
-  return cancelled ? STATUS_CANCELLED : STATUS_UNSUCCESSFUL;  // an abort reports 0 bytes
-}
-
-// In-direct means the system locked the caller's buffer for reading only: nothing may be written
-// through that. The data go to pool first and are copied into the caller's range once it is secured
-// (secured memory stays valid and writable, so the copy cannot fault; locking pages here could raise,
-// and the driver has no exception handling).
-NTSTATUS read_into_read_locked_buffer(const Request& request, PUSBD_PIPE_INFORMATION pipe, ULONG* transferred) {
-  *transferred = 0;
-  PVOID address = MmGetMdlVirtualAddress(request.irp->MdlAddress);
-  HANDLE secured = nullptr;
-  if (request.irp->RequestorMode != KernelMode) {
-    secured = MmSecureVirtualMemory(address, request.output_length, PAGE_READWRITE);
-    if (secured == nullptr) return STATUS_INVALID_PARAMETER;
-  }
-  PVOID bounce = ExAllocatePoolWithTag(kPoolType, request.output_length, kPoolTag);
-  NTSTATUS status = STATUS_UNSUCCESSFUL;
-  if (bounce != nullptr) {
-    status = bulk_transfer(request, pipe, bounce, nullptr, transferred);
-    if (*transferred > request.output_length) *transferred = request.output_length;  // never past the caller's range
-    if (*transferred != 0) RtlCopyMemory(address, bounce, *transferred);
-    free_pool(bounce);
-  }
-  if (secured != nullptr) MmUnsecureVirtualMemory(secured);
-  return status;
-}
-
-NTSTATUS transfer(const Request& request, ULONG_PTR* information) {
-  if (request.input_length < 1) return STATUS_INVALID_PARAMETER;
-  UCHAR index = request.buffer[0];
-  PUSBD_INTERFACE_INFORMATION configured = request.extension->interface_information;
-  if (index >= configured->NumberOfPipes) return STATUS_UNSUCCESSFUL;
-  PUSBD_PIPE_INFORMATION pipe = &configured->Pipes[index];
-  bool usable = (pipe->PipeType == UsbdPipeTypeBulk || pipe->PipeType == UsbdPipeTypeInterrupt) &&
-                pipe->PipeHandle != nullptr && request.output_length <= pipe->MaximumTransferSize &&
-                request.irp->MdlAddress != nullptr;
-  if (!usable) return STATUS_UNSUCCESSFUL;
-  bool into_caller = (pipe->EndpointAddress & USB_ENDPOINT_DIRECTION_MASK) != 0;
-  ULONG transferred = 0;
-  NTSTATUS status = into_caller && request.code == kIoctlTransferInDirect
-                        ? read_into_read_locked_buffer(request, pipe, &transferred)
-                        : bulk_transfer(request, pipe, nullptr, request.irp->MdlAddress, &transferred);
-  *information = transferred;
-  return status;
 }
 
 NTSTATUS dispatch_code(const Request& request, ULONG_PTR* information) {
@@ -151,9 +90,6 @@ NTSTATUS dispatch_code(const Request& request, ULONG_PTR* information) {
       return interface_information(request, information);
     case kIoctlGetDeviceDescriptor:
       return device_descriptor(request, information);
-    case kIoctlTransferOutDirect:
-    case kIoctlTransferInDirect:
-      return transfer(request, information);
     default:
       return STATUS_INVALID_PARAMETER;
   }
@@ -186,7 +122,13 @@ NTSTATUS NTAPI kvusb_device_control(PDEVICE_OBJECT device, PIRP irp) {
                   location->Parameters.DeviceIoControl.OutputBufferLength,
                   static_cast<PUCHAR>(irp->AssociatedIrp.SystemBuffer)};
   ULONG_PTR information = 0;
-  NTSTATUS status = dispatch_code(request, &information);
+  NTSTATUS status;
+  if (request.code == kIoctlTransferOutDirect || request.code == kIoctlTransferInDirect) {
+    status = start_transfer(extension, irp, request.code, request.input_length, request.output_length, request.buffer);
+    if (status == STATUS_PENDING) return status;  // completes, and gives its counts back, when the bus returns it
+  } else {
+    status = dispatch_code(request, &information);
+  }
   end_control_request(extension);
   complete_request(irp, status, NT_SUCCESS(status) ? information : 0);
   release_pending(extension);

@@ -16,6 +16,7 @@ constexpr POOL_TYPE kPoolType = NonPagedPoolNx;
 #endif
 constexpr int kMaxUnits = 4;
 constexpr int kLinkNameUnits = 256;
+constexpr int kDeviceNameUnits = 32;
 constexpr ULONG kMaximumTransferSize = 65535;
 constexpr USHORT kCpuControlRegister = 0x7F92;  // the controller's CPU control and status register
 constexpr UCHAR kFirmwareLoadRequest = 0xA0;
@@ -50,8 +51,22 @@ struct DeviceExtension {
   UCHAR aborting;      // surprise removal or remove began: no new transfer reaches the bus; guarded by lock
   UCHAR held;          // between a granted query-stop and the next start or cancel-stop; guarded by lock
   LONG active_requests;  // control requests past the held check; query-stop is refused while any are; guarded by lock
-  URB abort_urb;         // abort-pipe request block of the PnP paths, which must not depend on pool
+  // What removal and surprise removal send, made at add-device: they must not depend on pool.
+  URB abort_urb;
+  PIRP abort_request;
+  LIST_ENTRY transfers;  // transfers in flight (transfer.cpp); guarded by lock
+  WCHAR device_name[kDeviceNameUnits];  // the device object's own name, never a unit number
 };
+
+// A 32-bit program on a 64-bit system gets the 32-bit layouts; on 32-bit Windows every caller is one.
+inline bool caller_is_32bit(PIRP irp) {
+#if defined(KVUSB_WINDOWS_KERNEL) && !defined(_WIN64)
+  (void)irp;
+  return true;
+#else
+  return IoIs32bitProcess(irp) != FALSE;
+#endif
+}
 
 inline DeviceExtension* extension_of(PDEVICE_OBJECT device) {
   return static_cast<DeviceExtension*>(device->DeviceExtension);
@@ -70,14 +85,23 @@ bool transfers_stopped(DeviceExtension* extension);
 
 // Request blocks and the USB stack (usb_requests.cpp).
 NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb);
-// A transfer for a caller's request: cancelled with it (then `cancelled` is set), and ended when
-// removal stops transfers.
-NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller, bool* cancelled);
+// Ends every transfer the bus holds for the unit, with the request made at add-device.
 void abort_pipes(DeviceExtension* extension);
 PURB allocate_urb(SIZE_T size);
 void free_pool(PVOID block);
 NTSTATUS get_descriptor(DeviceExtension* extension, UCHAR type, PVOID buffer, ULONG* length);
 NTSTATUS unconfigure(DeviceExtension* extension);
+
+// Transfers for callers' requests (transfer.cpp). start_transfer pends the request and returns
+// STATUS_PENDING, taking over its counts, or returns why it could not start (nothing pended).
+NTSTATUS start_transfer(DeviceExtension* extension, PIRP irp, ULONG code, ULONG input_length, ULONG output_length,
+                        const UCHAR* input);
+// Cancels the transfers of one handle (its cleanup) or, with null, every one (removal).
+void cancel_transfers(DeviceExtension* extension, PFILE_OBJECT file);
+
+// The interface information as a caller of 0x22200C reads it (interface_layout.cpp).
+ULONG interface_layout_length(ULONG pipes, bool narrow);
+void write_interface_layout(PUCHAR out, const USBD_INTERFACE_INFORMATION* information, bool narrow);
 
 // Start-up of a unit (startup.cpp).
 NTSTATUS start_unit(DeviceExtension* extension);
@@ -95,6 +119,7 @@ DRIVER_INITIALIZE DriverEntry;
 NTSTATUS NTAPI kvusb_add_device(PDRIVER_OBJECT driver, PDEVICE_OBJECT physical_device_object);
 NTSTATUS NTAPI kvusb_create(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_close(PDEVICE_OBJECT device, PIRP irp);
+NTSTATUS NTAPI kvusb_cleanup(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_pnp(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_power(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS NTAPI kvusb_system_control(PDEVICE_OBJECT device, PIRP irp);

@@ -53,6 +53,7 @@ NTSTATUS cancel_stop(DeviceExtension* extension, PIRP irp) {
 // the unit plugged in again gets it back.
 NTSTATUS surprise_removal(DeviceExtension* extension, PIRP irp) {
   stop_transfers(extension, true);
+  cancel_transfers(extension, nullptr);
   abort_pipes(extension);
   if (extension->link_present == 1) {
     UNICODE_STRING link_name;
@@ -86,10 +87,14 @@ NTSTATUS remove_device(PDEVICE_OBJECT device, DeviceExtension* extension, PIRP i
   extension->removing = 1;
   KeReleaseSpinLock(&extension->lock, irql);
   stop_transfers(extension, false);
-  abort_pipes(extension);      // a read the unit NAKs would keep the count up for ever
+  cancel_transfers(extension, nullptr);  // a read the unit NAKs would keep the count up for ever
+  abort_pipes(extension);
   release_pending(extension);  // this request's count
   release_pending(extension);  // the device's own count
+  // Every transfer gives its count back only once the bus has returned its request.
   KeWaitForSingleObject(&extension->remove_event, Executive, KernelMode, FALSE, nullptr);
+  IoFreeIrp(extension->abort_request);
+  extension->abort_request = nullptr;
   if (extension->device_descriptor != nullptr) free_pool(extension->device_descriptor);
   extension->device_descriptor = nullptr;
   if (extension->interface_information != nullptr) free_pool(extension->interface_information);

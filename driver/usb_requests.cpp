@@ -1,5 +1,5 @@
-// Request blocks and the one routine that hands them to the USB stack and waits for the answer,
-// cancellable with the caller's request for transfers; aborting the pipes for removal.
+// Request blocks and the one routine that hands them to the USB stack and waits for the answer;
+// aborting the pipes for removal.
 #include "kvusb.h"
 
 // The request-block lengths the unit's stack expects, per pointer width.
@@ -26,78 +26,26 @@ namespace kvusb {
 
 namespace {
 
-// One request block on its way through the USB stack. The bus request is the driver's own, so it
-// stays valid until the submitter frees it, also for a cancel routine racing with its completion.
-struct Submission {
-  PIRP bus_request;
-  KEVENT completed;       // the bus request came back
-  KEVENT cancel_done;     // the caller's cancel routine has finished with this submission
-  bool cancelled;         // by the caller's cancel routine; read after cancel_done when it ran
-};
-
 NTSTATUS NTAPI submission_completed(PDEVICE_OBJECT device, PIRP irp, PVOID context) {
   (void)device;
   (void)irp;
-  KeSetEvent(&static_cast<Submission*>(context)->completed, IO_NO_INCREMENT, FALSE);
-  return STATUS_MORE_PROCESSING_REQUIRED;  // the submitter frees the request after its wait
+  KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
+  return STATUS_MORE_PROCESSING_REQUIRED;  // the submitter frees or reuses the request after its wait
 }
 
-// The caller's request was cancelled (handle closed, thread ended, CancelIo): cancel the bus request.
-VOID NTAPI cancel_submission(PDEVICE_OBJECT device, PIRP caller) {
-  (void)device;
-  auto* submission = static_cast<Submission*>(caller->Tail.Overlay.DriverContext[0]);
-  IoReleaseCancelSpinLock(caller->CancelIrql);
-  submission->cancelled = true;
-  IoCancelIrp(submission->bus_request);
-  KeSetEvent(&submission->cancel_done, IO_NO_INCREMENT, FALSE);
-}
-
-// IoCancelIrp sets the flag on another processor; an acquire load keeps this read ordered after
-// the cancel routine's exchange (a plain load on x86 and x64).
-bool cancel_requested(PIRP irp) { return __atomic_load_n(&irp->Cancel, __ATOMIC_ACQUIRE); }
-
-// Makes the caller's request cancellable for the time of the transfer; false when it already is.
-bool arm_cancel(PIRP caller, Submission* submission) {
-  caller->Tail.Overlay.DriverContext[0] = submission;
-  (void)IoSetCancelRoutine(caller, cancel_submission);
-  return !(cancel_requested(caller) && IoSetCancelRoutine(caller, nullptr) != nullptr);
-}
-
-void disarm_cancel(PIRP caller, Submission* submission) {
-  // Null means the cancel routine has been called and may still use the submission: wait for it.
-  if (IoSetCancelRoutine(caller, nullptr) == nullptr)
-    KeWaitForSingleObject(&submission->cancel_done, Executive, KernelMode, FALSE, nullptr);
-}
-
-NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP caller, bool stops_on_abort, bool* cancelled) {
-  PDEVICE_OBJECT lower = extension->lower_device_object;
-  if (stops_on_abort && transfers_stopped(extension)) return STATUS_DELETE_PENDING;
-  Submission submission;
-  submission.bus_request = IoAllocateIrp(lower->StackSize, FALSE);
-  if (submission.bus_request == nullptr) return STATUS_NO_MEMORY;
-  KeInitializeEvent(&submission.completed, NotificationEvent, FALSE);
-  KeInitializeEvent(&submission.cancel_done, NotificationEvent, FALSE);
-  submission.cancelled = false;
-  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(submission.bus_request);
+// Hands a request block to the USB stack in `request` (a request of the driver's own, back with it)
+// and waits for it to come back.
+NTSTATUS submit(DeviceExtension* extension, PURB urb, PIRP request) {
+  KEVENT completed;
+  KeInitializeEvent(&completed, NotificationEvent, FALSE);
+  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(request);
   next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
   next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
   next->Parameters.Others.Argument1 = urb;
-  IoSetCompletionRoutine(submission.bus_request, submission_completed, &submission, TRUE, TRUE, TRUE);
-  if (caller != nullptr && !arm_cancel(caller, &submission)) {
-    IoFreeIrp(submission.bus_request);
-    *cancelled = true;
-    return STATUS_CANCELLED;
-  }
-  IoCallDriver(lower, submission.bus_request);
-  // Removal may have aborted the pipes just before this request reached the bus: end it here.
-  if (stops_on_abort && transfers_stopped(extension)) IoCancelIrp(submission.bus_request);
-  KeWaitForSingleObject(&submission.completed, Executive, KernelMode, FALSE, nullptr);
-  if (caller != nullptr) {
-    disarm_cancel(caller, &submission);
-    *cancelled = submission.cancelled;
-  }
-  NTSTATUS status = submission.bus_request->IoStatus.Status;
-  IoFreeIrp(submission.bus_request);
+  IoSetCompletionRoutine(request, submission_completed, &completed, TRUE, TRUE, TRUE);
+  IoCallDriver(extension->lower_device_object, request);
+  KeWaitForSingleObject(&completed, Executive, KernelMode, FALSE, nullptr);
+  NTSTATUS status = request->IoStatus.Status;
   USBD_STATUS urb_status = URB_STATUS(urb);
   if (!USBD_SUCCESS(urb_status)) {
     InterlockedExchange(&extension->last_urb_error, urb_status);  // transfers on other threads store too
@@ -117,17 +65,16 @@ PURB allocate_urb(SIZE_T size) {
 void free_pool(PVOID block) { ExFreePoolWithTag(block, kPoolTag); }
 
 NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb) {
-  bool cancelled = false;
-  return submit(extension, urb, nullptr, false, &cancelled);
-}
-
-NTSTATUS submit_transfer(DeviceExtension* extension, PURB urb, PIRP caller, bool* cancelled) {
-  *cancelled = false;
-  return submit(extension, urb, caller, true, cancelled);
+  PIRP request = IoAllocateIrp(extension->lower_device_object->StackSize, FALSE);
+  if (request == nullptr) return STATUS_NO_MEMORY;
+  NTSTATUS status = submit(extension, urb, request);
+  IoFreeIrp(request);
+  return status;
 }
 
 // Ends every transfer the bus holds for the unit; a read the unit NAKs would otherwise wait for ever.
-// Runs on the PnP thread only, so the one request block in the extension serves every pipe in turn.
+// Runs on the PnP thread only, so the request and block made at add-device serve every pipe in turn:
+// removal needs no pool.
 void abort_pipes(DeviceExtension* extension) {
   PUSBD_INTERFACE_INFORMATION configured = extension->interface_information;
   if (configured == nullptr) return;
@@ -138,7 +85,8 @@ void abort_pipes(DeviceExtension* extension) {
     urb->UrbHeader.Length = size;
     urb->UrbHeader.Function = URB_FUNCTION_ABORT_PIPE;
     urb->UrbPipeRequest.PipeHandle = configured->Pipes[i].PipeHandle;
-    submit_and_wait(extension, urb);
+    IoReuseIrp(extension->abort_request, STATUS_SUCCESS);
+    submit(extension, urb, extension->abort_request);
   }
 }
 

@@ -68,26 +68,51 @@ TEST_F(ControlTest, FrameNumber) {
   EXPECT_EQ(call(kvusb::kIoctlGetFrameNumber, {}, out, 4), STATUS_UNSUCCESSFUL);
 }
 
-TEST_F(ControlTest, InterfaceInformationNeverWritesPastTheCallersBuffer) {
-  const ULONG length = GET_USBD_INTERFACE_SIZE(2);
-  std::vector<uint8_t> out(length + 8, 0xCC);
-  EXPECT_EQ(call(kvusb::kIoctlGetInterfaceInformation, {}, out.data(), length - 1), STATUS_INVALID_PARAMETER);
-  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xCC; }));
-  EXPECT_EQ(call(kvusb::kIoctlGetInterfaceInformation, {}, out.data(), static_cast<ULONG>(out.size())), STATUS_SUCCESS);
-  EXPECT_EQ(returned_, length);
-  USBD_INTERFACE_INFORMATION info;
-  std::memcpy(&info, out.data(), sizeof info);
-  EXPECT_EQ(info.Length, length);
-  EXPECT_EQ(info.Class, 0xFF);
-  EXPECT_EQ(info.NumberOfPipes, 2u);
-  USBD_PIPE_INFORMATION pipes[2];
-  std::memcpy(pipes, out.data() + offsetof(USBD_INTERFACE_INFORMATION, Pipes), sizeof pipes);
-  EXPECT_EQ(pipes[0].EndpointAddress, 0x82);
-  EXPECT_EQ(pipes[0].PipeType, UsbdPipeTypeBulk);
-  EXPECT_EQ(pipes[0].MaximumPacketSize, 64);
-  EXPECT_EQ(pipes[1].EndpointAddress, 0x02);
-  EXPECT_EQ(pipes[1].MaximumTransferSize, 65535u);
-  EXPECT_EQ(out[length], 0xCC);
+uint64_t little_endian(const std::vector<uint8_t>& bytes, size_t offset, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value |= uint64_t{bytes.at(offset + i)} << (8 * i);
+  return value;
+}
+
+// 0x22200C answers in the caller's own layout: handle fields of 32 bits for a 32-bit program (also
+// on the 64-bit system), of 64 bits for a 64-bit one. The handles are small numbers, never the
+// kernel addresses the driver works with, and nothing is written past the caller's buffer.
+TEST_F(ControlTest, InterfaceInformationInTheCallersLayout) {
+  struct Layout {
+    bool wow64;
+    size_t header, pipe, handle;
+  };
+  for (const Layout& l : {Layout{false, 24, 24, 8}, Layout{true, 16, 20, 4}}) {
+    emu::UserHandle* handle = nullptr;
+    PEPROCESS process = l.wow64 ? emu::create_process(true) : emu::default_process();
+    ASSERT_EQ(emu::open_device(u"\\\\.\\KVUSB-1", &handle, process), STATUS_SUCCESS);
+    const ULONG length = static_cast<ULONG>(l.header + 2 * l.pipe);
+    std::vector<uint8_t> out(length + 8, 0xCC);
+    ULONG returned = 0;
+    EXPECT_EQ(control(handle, kvusb::kIoctlGetInterfaceInformation, {}, out.data(), length - 1, &returned),
+              STATUS_INVALID_PARAMETER);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xCC; }));
+    ASSERT_EQ(control(handle, kvusb::kIoctlGetInterfaceInformation, {}, out.data(), length + 8, &returned),
+              STATUS_SUCCESS);
+    EXPECT_EQ(returned, length) << "32-bit caller: " << l.wow64;
+    EXPECT_EQ(little_endian(out, 0, 2), length) << "its own length field";
+    EXPECT_EQ(out[2], 0) << "interface number";
+    EXPECT_EQ(out[4], 0xFF) << "vendor-specific class";
+    EXPECT_EQ(little_endian(out, 8, l.handle), 1u) << "interface handle";
+    EXPECT_EQ(little_endian(out, 8 + l.handle, 4), 2u) << "number of pipes";
+    const uint8_t endpoints[2] = {0x82, 0x02};
+    for (size_t i = 0; i < 2; ++i) {
+      const size_t record = l.header + i * l.pipe;
+      EXPECT_EQ(little_endian(out, record, 2), 64u);
+      EXPECT_EQ(out[record + 2], endpoints[i]);
+      EXPECT_EQ(little_endian(out, record + 4, 4), uint64_t{UsbdPipeTypeBulk});
+      EXPECT_EQ(little_endian(out, record + 8, l.handle), i + 1) << "pipe handle";
+      EXPECT_EQ(little_endian(out, record + 8 + l.handle, 4), 65535u) << "maximum transfer size";
+      EXPECT_EQ(little_endian(out, record + 12 + l.handle, 4), 0u) << "pipe flags";
+    }
+    EXPECT_EQ(out[length], 0xCC);
+    emu::close_device(handle);
+  }
 }
 
 TEST_F(ControlTest, DeviceDescriptorIsReadFresh) {
@@ -145,14 +170,21 @@ TEST_F(ControlTest, InDirectCodeNeverWritesIntoMemoryLockedForReading) {
   EXPECT_EQ(call(kvusb::kIoctlTransferInDirect, {1}, read_only.data(), 32), STATUS_SUCCESS);
 }
 
-// Locking pages can raise (pages that cannot be locked, a quota exceeded) and the driver cannot
-// handle exceptions: the in-direct read must work without locking anything itself.
-TEST_F(ControlTest, InDirectReadNeverLocksPagesItself) {
+// The in-direct read locks the caller's range for writing itself, and locking raises when pages
+// cannot be locked (a quota exceeded, a paging error). Under the driver's handler that fails the read
+// cleanly: nothing reaches the bus, nothing stays locked, and the data wait for the next read.
+TEST_F(ControlTest, InDirectReadFailsCleanlyWhenLockingRaises) {
   std::vector<uint8_t> data(24, 0x21), in(24, 0);
   ASSERT_EQ(call(kvusb::kIoctlTransferOutDirect, {1}, data.data(), 24), STATUS_SUCCESS);
+  bus_->clear_log();
   emu::fail_probes(true);
-  EXPECT_EQ(call(kvusb::kIoctlTransferInDirect, {0}, in.data(), 24), STATUS_SUCCESS);
+  EXPECT_EQ(call(kvusb::kIoctlTransferInDirect, {0}, in.data(), 24), STATUS_UNSUCCESSFUL);
   emu::fail_probes(false);
+  EXPECT_EQ(returned_, 0u);
+  EXPECT_EQ(count_prefix(bus_->log(), "bulk"), 0);
+  EXPECT_EQ(emu::outstanding_mdls(), 0u);
+  EXPECT_EQ(endpoints_->queued(), 24u);
+  EXPECT_EQ(call(kvusb::kIoctlTransferInDirect, {0}, in.data(), 24), STATUS_SUCCESS);
   EXPECT_EQ(returned_, 24u);
   EXPECT_EQ(in, data);
 }

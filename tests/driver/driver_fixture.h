@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -98,5 +99,24 @@ class DriverTest : public ::testing::Test {
   std::shared_ptr<emu::LoopbackEndpoints> endpoints_;
   std::shared_ptr<emu::SimulatedController> controller_;
 };
+
+// Reads a pipe-0 block of `length` bytes on a thread of its own.
+struct Reader {
+  Reader(emu::UserHandle* handle, ULONG length, ULONG code = kvusb::kIoctlTransferOutDirect) : data(length, 0) {
+    thread = std::thread([this, handle, length, code] {
+      status = DriverTest::control(handle, code, {0}, data.data(), length, &returned);
+    });
+  }
+  void join() { thread.join(); }
+  std::vector<uint8_t> data;
+  std::atomic<NTSTATUS> status{STATUS_PENDING};
+  ULONG returned = 0;
+  std::thread thread;
+};
+
+// The reader's request has reached the bus and is NAKed there (10 s safety limit).
+inline bool wait_until_parked(emu::UsbBus& bus, int port, size_t count) {
+  return wait_until([&] { return bus.pending_in(port) >= count; });
+}
 
 }  // namespace kvusb_test

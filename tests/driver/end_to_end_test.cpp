@@ -181,5 +181,32 @@ TEST_F(LibraryThroughDriver, UnitPulledOutWhileOpen) {
   EXPECT_EQ(zetra::standins::testing::read_block_words(block.data()).channel[1].temperature, valid_word(8));
 }
 
+// The PC slept with the recorder connected: the unit lost its firmware and came back as a new
+// device. The library's calls on the old handle fail and leave their outputs alone; the recorder's
+// reconnect (close, then open again) reaches the unit, which answers as before.
+TEST_F(LibraryThroughDriver, ReconnectAfterSleep) {
+  ScriptedMeter meter;
+  const SampleWords set = make_words(valid_word(31), valid_word(32), valid_word(33), valid_word(34), true);
+  meter.push(set);
+  plug_base_unit(meter);
+  ASSERT_NE(KV_OpenDevice(1), 0);
+  ASSERT_EQ(status_of(1) & kStatusNotReady, 0);
+
+  const int slept = ports_.back();
+  EXPECT_NE(bus_->sleep_and_wake(slept, PowerSystemSleeping3), slept);
+  EXPECT_TRUE(controller_->running_firmware());
+  uint8_t status = 0xAB;
+  EXPECT_EQ(KV_USRRead(1, &status), 0) << "the handle from before the sleep";
+  EXPECT_EQ(status, 0xAB);
+  ASSERT_NE(KV_CloseDevice(1), 0);
+  EXPECT_EQ(bus_->finish_removal(slept), STATUS_SUCCESS);
+
+  ASSERT_NE(KV_OpenDevice(1), 0) << "reconnect";
+  ASSERT_EQ(status_of(1) & kStatusNotReady, 0);
+  std::array<int32_t, 32> block{};
+  ASSERT_NE(KV_ReadBlock(1, 0, 32, block.data()), 0);
+  EXPECT_EQ(zetra::standins::testing::read_block_words(block.data()), set);
+}
+
 }  // namespace
 }  // namespace kvusb_test

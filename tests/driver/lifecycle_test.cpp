@@ -64,9 +64,10 @@ TEST_F(DriverTest, BareUnitIsLoadedReenumeratedConfiguredAndRemovedCleanly) {
   EXPECT_EQ(count_prefix(std::vector<std::string>(reenumerate, log.end()), "vendor"), 0)
       << "the running unit names a manufacturer and must not be loaded again";
 
-  // The unit now shows the firmware's identity under the first name.
-  EXPECT_TRUE(emu::device_name_exists(u"\\Device\\KVUSB-1"));
-  EXPECT_TRUE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1"));
+  // The unit now shows the firmware's identity under the first name, which only the link carries.
+  const std::u16string device_name = emu::device_name_of(bus_->function_device(port));
+  EXPECT_EQ(emu::symbolic_link_target(u"\\DosDevices\\KVUSB-1"), device_name);
+  EXPECT_EQ(device_name.find(u"KVUSB-1"), std::u16string::npos);
   kvusb::DeviceExtension* ext = extension(port);
   ASSERT_NE(ext->device_descriptor, nullptr);
   EXPECT_EQ(ext->device_descriptor->idVendor, 0x3A7E);
@@ -95,7 +96,7 @@ TEST_F(DriverTest, BareUnitIsLoadedReenumeratedConfiguredAndRemovedCleanly) {
   EXPECT_EQ(ext->open_count, 0);
 
   unplug_all_and_check_clean();
-  EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-1"));
+  EXPECT_FALSE(emu::device_name_exists(device_name));
   EXPECT_FALSE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1"));
 }
 
@@ -110,8 +111,8 @@ TEST_F(DriverTest, UnitsAreNumberedOneToFourAndAFifthGetsNoDevice) {
   int fifth = plug_unit();
   EXPECT_EQ(bus_->add_status(fifth), STATUS_OBJECT_NAME_COLLISION) << "the last creation failure";
   EXPECT_EQ(bus_->enumerations(fifth), 1);
-  EXPECT_EQ(emu::devices_of(driver_).size(), 4u);
-  EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-5"));
+  EXPECT_EQ(emu::devices_of(driver_).size(), 4u) << "the fifth device object did not stay behind";
+  EXPECT_FALSE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-5"));
 
   // Unplugging unit 2 frees its number for the next unit.
   bus_->unplug(1);
@@ -126,8 +127,8 @@ TEST_F(DriverTest, TakenLinkNameMovesTheUnitOnWithoutLeavingADevice) {
   ASSERT_EQ(emu::create_foreign_symbolic_link(u"\\DosDevices\\KVUSB-1", u"\\Device\\Elsewhere"), STATUS_SUCCESS);
   int port = plug_unit();
   EXPECT_EQ(bus_->add_status(port), STATUS_SUCCESS);
-  EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-1"));
-  EXPECT_TRUE(emu::device_name_exists(u"\\Device\\KVUSB-2"));
+  EXPECT_EQ(emu::symbolic_link_target(u"\\DosDevices\\KVUSB-2"), emu::device_name_of(bus_->function_device(port)));
+  EXPECT_EQ(emu::devices_of(driver_).size(), 1u);
   unplug_all_and_check_clean();
   EXPECT_TRUE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1")) << "someone else's link stays";
 }
@@ -136,7 +137,6 @@ TEST_F(DriverTest, FailedAttachDeletesDeviceAndLink) {
   emu::fail_next_attach();
   int port = plug_unit();
   EXPECT_FALSE(NT_SUCCESS(bus_->add_status(port)));
-  EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-1"));
   EXPECT_FALSE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1"));
   EXPECT_TRUE(emu::devices_of(driver_).empty());
   bus_->remove(port);
@@ -223,6 +223,8 @@ TEST_F(DriverTest, LyingDescriptorsAreRefusedBeforeParsing) {
   missing_endpoint[13] = 2;  // the interface claims two endpoints, one follows
   std::vector<uint8_t> bad_device = kNamedDevice;
   bad_device[0] = 12;
+  std::vector<uint8_t> overlong_last = kOneBulkInterface;
+  overlong_last[18] = 8;  // the last endpoint claims 8 bytes where 7 remain
   struct Case {
     const char* what;
     std::vector<uint8_t> device;
@@ -237,6 +239,7 @@ TEST_F(DriverTest, LyingDescriptorsAreRefusedBeforeParsing) {
       {"interface of length 0", kNamedDevice, {empty_interface}},
       {"endpoint missing", kNamedDevice, {missing_endpoint}},
       {"device descriptor length wrong", bad_device, {kOneBulkInterface}},
+      {"last descriptor claims more bytes than remain", kNamedDevice, {overlong_last}},
   };
   for (const Case& c : cases) {
     int port = bus_->plug(std::make_shared<ChangingFunction>(c.device, c.answers));
@@ -318,6 +321,43 @@ TEST_F(DriverTest, EverythingWorksWhenTheBusPendsEveryRequest) {
   emu::close_device(handle);
   EXPECT_EQ(bus_->remove(port), STATUS_SUCCESS);
   unplug_all_and_check_clean();
+}
+
+// Across sleep or hibernation the unit loses power and its firmware and is the bare loader again on
+// waking: the old device is gone and the loader arrives as a new one, which the driver loads. Handles
+// opened before fail cleanly (a read waiting through the sleep ends; later requests are refused),
+// and opening KVUSB-1 again reaches the unit.
+TEST_F(DriverTest, AfterSleepTheUnitIsBackAsKvusb1AndOldHandlesFailCleanly) {
+  for (SYSTEM_POWER_STATE sleep : {PowerSystemSleeping3, PowerSystemHibernate}) {
+    int port = plug_unit();
+    emu::UserHandle* before = open(1);
+    Reader reader(before, 8);
+    ASSERT_TRUE(wait_until_parked(*bus_, port, 1));
+    bus_->clear_log();
+    int woken = bus_->sleep_and_wake(port, sleep);
+    reader.join();
+    EXPECT_EQ(reader.status.load(), STATUS_UNSUCCESSFUL) << "0 bytes";
+    EXPECT_NE(woken, port) << "the loader is a new arrival";
+    EXPECT_TRUE(controller_->running_firmware()) << "loaded again";
+    std::vector<std::string> log = bus_->log();
+    EXPECT_LT(std::find(log.begin(), log.end(), "power 2"), std::find(log.begin(), log.end(), "power lost"));
+    EXPECT_EQ(count_prefix(log, "vendor a0"), 312);
+
+    uint8_t frame[4];
+    ULONG returned = 0;
+    EXPECT_EQ(control(before, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_DELETE_PENDING);
+    EXPECT_EQ(control(before, kvusb::kIoctlTransferOutDirect, {0}, frame, 4, &returned), STATUS_DELETE_PENDING);
+    emu::UserHandle* after = open(1);
+    ASSERT_NE(after, nullptr);
+    std::vector<uint8_t> data(8, 0x71), in(8, 0);
+    EXPECT_EQ(control(after, kvusb::kIoctlTransferOutDirect, {1}, data.data(), 8, &returned), STATUS_SUCCESS);
+    EXPECT_EQ(control(after, kvusb::kIoctlTransferOutDirect, {0}, in.data(), 8, &returned), STATUS_SUCCESS);
+    EXPECT_EQ(in, data);
+    emu::close_device(before);
+    EXPECT_EQ(bus_->finish_removal(port), STATUS_SUCCESS) << "the remove follows the last handle";
+    emu::close_device(after);
+    unplug_all_and_check_clean();
+  }
 }
 
 TEST_F(DriverTest, LifeCycleWithCompletionOnAnotherThread) {

@@ -1,5 +1,6 @@
 // Removal while requests are in flight on other threads, requests arriving after removal began,
-// reads the unit NAKs (cancelled, aborted by removal), surprise removal, and stops racing with requests.
+// reads the unit NAKs (aborted by removal), surprise removal and re-plugging, and stops racing with
+// requests.
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -109,27 +110,6 @@ TEST_F(DriverTest, UnplugWhileManyThreadsUseTheUnit) {
   }
 }
 
-// Reads a pipe-0 block of `length` bytes on a thread of its own.
-struct Reader {
-  Reader(emu::UserHandle* handle, ULONG length) : data(length, 0) {
-    thread = std::thread([this, handle, length] {
-      status = DriverTest::control(handle, kvusb::kIoctlTransferOutDirect, {0}, data.data(), length, &returned);
-    });
-  }
-  void join() { thread.join(); }
-  std::vector<uint8_t> data;
-  std::atomic<NTSTATUS> status{STATUS_PENDING};
-  ULONG returned = 0;
-  std::thread thread;
-};
-
-// The reader's request has reached the bus and is NAKed there (10 s safety limit).
-bool wait_until_parked(emu::UsbBus& bus, int port, size_t count) {
-  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (bus.pending_in(port) < count && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-  return bus.pending_in(port) >= count;
-}
-
 // An IN endpoint with nothing to send NAKs: the read stays pending until data arrive.
 TEST_F(DriverTest, ReadWithNothingToReadWaitsForData) {
   for (bool worker : {false, true}) {
@@ -149,127 +129,6 @@ TEST_F(DriverTest, ReadWithNothingToReadWaitsForData) {
     emu::close_device(handle);
     unplug_all_and_check_clean();
   }
-}
-
-// Closing the handle or ending the thread cancels the caller's request; the driver cancels the bus's.
-TEST_F(DriverTest, CancelledReadEndsAndTheUnitStaysUsable) {
-  int port = plug_unit();
-  emu::UserHandle* handle = open(1);
-  for (ULONG code : {kvusb::kIoctlTransferOutDirect, kvusb::kIoctlTransferInDirect}) {
-    std::vector<uint8_t> buffer(8, 0);
-    ULONG returned = 0;
-    std::atomic<NTSTATUS> status{STATUS_PENDING};
-    std::thread reader([&] { status = control(handle, code, {0}, buffer.data(), 8, &returned); });
-    ASSERT_TRUE(wait_until_parked(*bus_, port, 1));
-    emu::cancel_io(handle);
-    reader.join();
-    EXPECT_EQ(status.load(), STATUS_CANCELLED) << std::hex << code;
-    EXPECT_EQ(returned, 0u);
-    EXPECT_EQ(bus_->pending_in(port), 0u);
-  }
-  std::vector<uint8_t> data(8, 0x44), in(8, 0);
-  ULONG returned = 0;
-  ASSERT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, data.data(), 8, &returned), STATUS_SUCCESS);
-  EXPECT_EQ(control(handle, kvusb::kIoctlTransferInDirect, {0}, in.data(), 8, &returned), STATUS_SUCCESS);
-  EXPECT_EQ(in, data);
-  EXPECT_EQ(emu::outstanding_secured_ranges(), 0u);
-  emu::close_device(handle);
-  unplug_all_and_check_clean();
-}
-
-// Cancels racing with data arriving: each read either gets its bytes or is cancelled with none, and
-// nothing written is lost (the cancel routine and the completion may run at the same moment).
-TEST_F(DriverTest, CancelRacingWithDataLosesNothing) {
-  int port = plug_unit();
-  emu::UserHandle* handle = open(1);
-  size_t written = 0;
-  size_t read = 0;
-  for (int round = 0; round < 200; ++round) {
-    std::vector<uint8_t> buffer(4, 0);
-    ULONG returned = 0;
-    std::atomic<NTSTATUS> status{STATUS_PENDING};
-    std::thread reader([&] { status = control(handle, kvusb::kIoctlTransferOutDirect, {0}, buffer.data(), 4, &returned); });
-    ASSERT_TRUE(wait_until_parked(*bus_, port, 1)) << round;
-    std::vector<uint8_t> data(4, static_cast<uint8_t>(round));
-    ULONG sent = 0;
-    std::thread writer([&] { control(handle, kvusb::kIoctlTransferOutDirect, {1}, data.data(), 4, &sent); });
-    emu::cancel_io(handle);
-    reader.join();
-    writer.join();
-    written += sent;
-    if (status == STATUS_SUCCESS) {
-      EXPECT_EQ(returned, 4u);
-      read += returned;
-    } else {
-      EXPECT_EQ(status.load(), STATUS_CANCELLED) << round;
-      EXPECT_EQ(returned, 0u);
-    }
-    // Whatever the cancelled read did not take is still queued: drain it so each round starts empty.
-    ASSERT_EQ(endpoints_->queued(), written - read) << "round " << round << ": data lost";
-    if (written > read) {
-      std::vector<uint8_t> rest(written - read, 0);
-      ASSERT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {0}, rest.data(), static_cast<ULONG>(rest.size()),
-                        &returned), STATUS_SUCCESS);
-      EXPECT_EQ(rest, std::vector<uint8_t>(rest.size(), static_cast<uint8_t>(round))) << round;
-      read += returned;
-    }
-  }
-  EXPECT_EQ(read, written);
-  emu::close_device(handle);
-  unplug_all_and_check_clean();
-}
-
-// The moment the race above hits only by chance, made to happen: IoCancelIrp has taken a parked
-// bus request's cancel routine but not yet called it when data arrive. The request is the cancel
-// routine's to end; the bus must neither complete it nor hand it the data.
-TEST_F(DriverTest, ARequestWhoseCancelRoutineIsTakenIsLeftToThatRoutine) {
-  int port = plug_unit();
-  PDEVICE_OBJECT pdo = bus_->pdo(port);
-  uint8_t buffer[4] = {};
-  URB urb{};
-  UsbBuildInterruptOrBulkTransferRequest(&urb, sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER),
-                                         extension(port)->interface_information->Pipes[0].PipeHandle, buffer,
-                                         nullptr, sizeof buffer, USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK,
-                                         nullptr);
-  PIRP irp = IoAllocateIrp(pdo->StackSize, FALSE);
-  PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-  next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
-  next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
-  next->Parameters.Others.Argument1 = &urb;
-  static int completions;
-  completions = 0;
-  IoSetCompletionRoutine(irp, [](PDEVICE_OBJECT, PIRP, PVOID) -> NTSTATUS {
-    ++completions;
-    return STATUS_MORE_PROCESSING_REQUIRED;
-  }, nullptr, TRUE, TRUE, TRUE);
-  ASSERT_EQ(IoCallDriver(pdo, irp), STATUS_PENDING);
-  ASSERT_EQ(bus_->pending_in(port), 1u);
-
-  // The first half of IoCancelIrp: the flag, and the routine taken.
-  __atomic_store_n(&irp->Cancel, TRUE, __ATOMIC_RELEASE);
-  PDRIVER_CANCEL routine = IoSetCancelRoutine(irp, nullptr);
-  ASSERT_NE(routine, nullptr);
-  emu::UserHandle* handle = open(1);
-  uint8_t data[4] = {1, 2, 3, 4};
-  ULONG sent = 0;
-  ASSERT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, data, 4, &sent), STATUS_SUCCESS);
-  EXPECT_EQ(completions, 0) << "completed by the bus while its cancel routine was on its way";
-  EXPECT_EQ(endpoints_->queued(), 4u) << "the data went to a cancelled request";
-
-  // The second half: the routine runs, under the cancel spin lock it releases.
-  IoAcquireCancelSpinLock(&irp->CancelIrql);
-  routine(pdo, irp);
-  EXPECT_EQ(completions, 1);
-  EXPECT_EQ(irp->IoStatus.Status, STATUS_CANCELLED);
-  EXPECT_EQ(bus_->pending_in(port), 0u);
-  IoFreeIrp(irp);
-
-  uint8_t in[4] = {};
-  ULONG returned = 0;
-  EXPECT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {0}, in, 4, &returned), STATUS_SUCCESS);
-  EXPECT_EQ(std::vector<uint8_t>(in, in + 4), std::vector<uint8_t>(data, data + 4));
-  emu::close_device(handle);
-  unplug_all_and_check_clean();
 }
 
 // A remove (with or without surprise removal first) aborts the pipes before it waits, so a read the
@@ -299,8 +158,8 @@ TEST_F(DriverTest, RemovalAbortsAReadTheUnitNaks) {
   }
 }
 
-// A bus may complete the reads an abort ended after the abort itself (on another processor): the
-// remove must wait until the read is back with the driver, not only until the abort is through.
+// A bus may complete the reads it ended (aborted, cancelled) later, on another processor: the remove
+// must wait until the read is back with the driver, not only until its abort or cancel is through.
 TEST_F(DriverTest, RemoveWaitsForAReadTheBusReturnsAfterTheAbort) {
   bus_->complete_on_worker(true);
   int port = plug_unit();
@@ -313,7 +172,7 @@ TEST_F(DriverTest, RemoveWaitsForAReadTheBusReturnsAfterTheAbort) {
     bus_->remove(port);
     removed = true;
   });
-  EXPECT_TRUE(bus_->wait_for_held_bulk(1)) << "the abort ended the read";
+  EXPECT_TRUE(bus_->wait_for_held_bulk(1)) << "the removal ended the read";
   // The reader and the remove both wait now, unless the remove went on without the read.
   wait_until([&] { return removed || emu::blocked_waiters() >= 2; });
   EXPECT_FALSE(removed) << "the remove went down while the bus still held the read";
@@ -326,28 +185,40 @@ TEST_F(DriverTest, RemoveWaitsForAReadTheBusReturnsAfterTheAbort) {
   unplug_all_and_check_clean();
 }
 
-// Surprise removal: requests are refused at once, the name goes at once, and once the last handle
-// is closed and the remove is through, the unit plugged in again is KVUSB-1 again.
-TEST_F(DriverTest, SurpriseRemovalRefusesRequestsAndFreesTheName) {
+// Surprise removal: the read the unit held ends, requests are refused at once and the link goes at
+// once. Plugged in again while the program still holds its stale handle, the unit is KVUSB-1 again
+// (that handle keeps the old device object, and its name, alive until it is closed).
+TEST_F(DriverTest, UnitPluggedBackWhileAStaleHandleIsOpenIsKvusb1Again) {
   int port = plug_unit();
-  emu::UserHandle* handle = open(1);
-  Reader reader(handle, 8);
+  emu::UserHandle* stale = open(1);
+  const std::u16string old_device = emu::device_name_of(emu::device_of(stale));
+  Reader reader(stale, 8);
   ASSERT_TRUE(wait_until_parked(*bus_, port, 1));
   EXPECT_EQ(bus_->surprise_remove(port), STATUS_SUCCESS);
   reader.join();
-  EXPECT_EQ(reader.status.load(), STATUS_UNSUCCESSFUL) << "the read ended when the pipes were aborted";
+  EXPECT_EQ(reader.status.load(), STATUS_UNSUCCESSFUL) << "the read ended with the unit";
   EXPECT_FALSE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1"));
   uint8_t frame[4];
   ULONG returned = 0;
-  EXPECT_EQ(control(handle, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_DELETE_PENDING);
-  EXPECT_EQ(control(handle, kvusb::kIoctlTransferOutDirect, {1}, frame, 4, &returned), STATUS_DELETE_PENDING);
+  EXPECT_EQ(control(stale, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_DELETE_PENDING);
+  EXPECT_EQ(control(stale, kvusb::kIoctlTransferOutDirect, {1}, frame, 4, &returned), STATUS_DELETE_PENDING);
   emu::UserHandle* late = nullptr;
-  EXPECT_EQ(emu::open_device(u"\\Device\\KVUSB-1", &late), STATUS_DELETE_PENDING) << "no new handles";
-  emu::close_device(handle);
+  EXPECT_EQ(emu::open_device(old_device, &late), STATUS_DELETE_PENDING) << "no new handles to the old unit";
+
+  int again = plug_unit();
+  emu::UserHandle* fresh = open(1);
+  ASSERT_NE(fresh, nullptr) << "the unit plugged in again is not KVUSB-1";
+  EXPECT_EQ(emu::device_of(fresh), bus_->function_device(again));
+  std::vector<uint8_t> data(8, 0x5C), in(8, 0);
+  EXPECT_EQ(control(fresh, kvusb::kIoctlTransferOutDirect, {1}, data.data(), 8, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(control(fresh, kvusb::kIoctlTransferOutDirect, {0}, in.data(), 8, &returned), STATUS_SUCCESS);
+  EXPECT_EQ(in, data);
+  EXPECT_EQ(control(stale, kvusb::kIoctlGetFrameNumber, {}, frame, 4, &returned), STATUS_DELETE_PENDING);
+
+  emu::close_device(stale);
   EXPECT_EQ(bus_->finish_removal(port), STATUS_SUCCESS);
-  EXPECT_FALSE(emu::device_name_exists(u"\\Device\\KVUSB-1"));
-  plug_unit();
-  EXPECT_TRUE(emu::symbolic_link_exists(u"\\DosDevices\\KVUSB-1"));
+  EXPECT_FALSE(emu::device_name_exists(old_device));
+  emu::close_device(fresh);
   unplug_all_and_check_clean();
 }
 

@@ -245,6 +245,13 @@ bool device_name_exists(const std::u16string& name) {
   return s.device_names.count(name) != 0;
 }
 
+std::u16string symbolic_link_target(const std::u16string& link) {
+  State& s = detail::state();
+  std::lock_guard lock(s.mutex);
+  auto it = s.links.find(link);
+  return it != s.links.end() ? it->second : std::u16string();
+}
+
 bool symbolic_link_exists(const std::u16string& link) {
   State& s = detail::state();
   std::lock_guard lock(s.mutex);

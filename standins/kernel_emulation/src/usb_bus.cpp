@@ -592,12 +592,12 @@ VOID NTAPI UsbBus::cancel_parked(PDEVICE_OBJECT device, PIRP irp) {
     auto it = std::find(port.parked.begin(), port.parked.end(), irp);
     if (it == port.parked.end()) return;  // being ended by data or an abort on another thread
     port.parked.erase(it);
+    URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) = USBD_STATUS_CANCELED;
+    irp->IoStatus.Status = STATUS_CANCELLED;
+    bus->ready_.push_back(irp);  // completed like every ended read: at once, or when a hold ends
   }
   bus->note("cancelled");
-  URB_STATUS(static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1)) = USBD_STATUS_CANCELED;
-  irp->IoStatus.Status = STATUS_CANCELLED;
-  detail::RaisedIrql dispatch_level(DISPATCH_LEVEL);
-  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  bus->complete_ready();
 }
 
 void UsbBus::complete_ready() {

@@ -39,6 +39,7 @@ void protect_read_only(const void* address, size_t length);
 // Object names: "\Device\..." and "\DosDevices\..." spelt with single backslashes.
 bool device_name_exists(const std::u16string& name);
 bool symbolic_link_exists(const std::u16string& link);
+std::u16string symbolic_link_target(const std::u16string& link);  // empty when there is no such link
 NTSTATUS create_foreign_symbolic_link(const std::u16string& link, const std::u16string& target);
 std::vector<PDEVICE_OBJECT> devices_of(PDRIVER_OBJECT driver);
 

@@ -26,6 +26,7 @@ typedef USHORT* PUSHORT;
 typedef int32_t LONG;
 typedef LONG* PLONG;
 typedef uint32_t ULONG;
+typedef uint64_t ULONG64;
 typedef ULONG* PULONG;
 typedef uintptr_t ULONG_PTR;
 typedef size_t SIZE_T;
@@ -76,6 +77,24 @@ typedef struct _LIST_ENTRY {
   struct _LIST_ENTRY* Flink;
   struct _LIST_ENTRY* Blink;
 } LIST_ENTRY, *PLIST_ENTRY;
+
+#define CONTAINING_RECORD(address, type, field) \
+  ((type*)((char*)(address) - offsetof(type, field)))
+inline VOID InitializeListHead(PLIST_ENTRY ListHead) { ListHead->Flink = ListHead->Blink = ListHead; }
+inline BOOLEAN IsListEmpty(const LIST_ENTRY* ListHead) { return ListHead->Flink == ListHead; }
+inline VOID InsertTailList(PLIST_ENTRY ListHead, PLIST_ENTRY Entry) {
+  Entry->Flink = ListHead;
+  Entry->Blink = ListHead->Blink;
+  ListHead->Blink->Flink = Entry;
+  ListHead->Blink = Entry;
+}
+inline BOOLEAN RemoveEntryList(PLIST_ENTRY Entry) {
+  PLIST_ENTRY next = Entry->Flink;
+  PLIST_ENTRY previous = Entry->Blink;
+  previous->Flink = next;
+  next->Blink = previous;
+  return next == previous;
+}
 
 // ---- I/O manager objects ----
 
@@ -178,7 +197,16 @@ typedef struct _MDL {
 #define MmGetSystemAddressForMdlSafe(_Mdl, _Priority) ((_Mdl)->MappedSystemVa)
 
 typedef enum _DEVICE_POWER_STATE { PowerDeviceUnspecified = 0, PowerDeviceD0, PowerDeviceD1, PowerDeviceD2, PowerDeviceD3 } DEVICE_POWER_STATE;
-typedef enum _SYSTEM_POWER_STATE { PowerSystemUnspecified = 0, PowerSystemWorking, PowerSystemMaximum = 7 } SYSTEM_POWER_STATE;
+typedef enum _SYSTEM_POWER_STATE {
+  PowerSystemUnspecified = 0,
+  PowerSystemWorking,
+  PowerSystemSleeping1,
+  PowerSystemSleeping2,
+  PowerSystemSleeping3,
+  PowerSystemHibernate,
+  PowerSystemShutdown,
+  PowerSystemMaximum
+} SYSTEM_POWER_STATE;
 typedef enum _POWER_STATE_TYPE { SystemPowerState = 0, DevicePowerState } POWER_STATE_TYPE;
 typedef union _POWER_STATE {
   SYSTEM_POWER_STATE SystemState;
