@@ -64,10 +64,15 @@ void release(Transfer* transfer) {
   if (InterlockedDecrement(&transfer->references) == 0) finish(transfer);
 }
 
-// A walk may only join a transfer that is not finishing already.
+// A walk may only join a transfer that is not finishing already. The count changes on other
+// processors: read with an acquire load (a plain load on x86 and x64).
 bool reference(Transfer* transfer) {
-  for (LONG seen = transfer->references; seen > 0; seen = transfer->references)
-    if (InterlockedCompareExchange(&transfer->references, seen + 1, seen) == seen) return true;
+  LONG seen = __atomic_load_n(&transfer->references, __ATOMIC_ACQUIRE);
+  while (seen > 0) {
+    LONG found = InterlockedCompareExchange(&transfer->references, seen + 1, seen);
+    if (found == seen) return true;
+    seen = found;
+  }
   return false;
 }
 
@@ -188,7 +193,7 @@ NTSTATUS start_transfer(DeviceExtension* extension, PIRP irp, ULONG code, ULONG 
   }
   IoMarkIrpPending(irp);
   irp->Tail.Overlay.DriverContext[0] = transfer;
-  IoSetCancelRoutine(irp, cancel_transfer);
+  (void)IoSetCancelRoutine(irp, cancel_transfer);
   if (cancel_requested(irp) && IoSetCancelRoutine(irp, nullptr) != nullptr) {
     // Cancelled before it started, and the cancel routine will not run: nothing goes to the bus.
     release(transfer);  // the cancel routine's

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Checks the driver package's INF against the package folder: every section it refers to exists,
 every file it copies resolves through SourceDisksFiles and SourceDisksNames to a file in the package
-for each architecture it installs on, the catalog it names is there, every %string% is defined, and
-DriverVer is well formed and carries the expected date.
+for each architecture it installs on, the catalog it names is there, every %string% is defined,
+DriverVer is well formed and carries the expected date and version, and the driver runs from the
+driver store (DefaultDestDir 13, the service binary under %13%), as driver isolation wants.
 
-Usage: check_inf.py PACKAGE_DIR INF_NAME MM/DD/YYYY
+Usage: check_inf.py PACKAGE_DIR INF_NAME MM/DD/YYYY W.X.Y.Z
 Prints one line per problem and exits 1 when there is any. Standard library only.
 """
 import datetime
@@ -53,13 +54,14 @@ def entry(sections, section, key):
 
 
 class Checker:
-    def __init__(self, package, inf_name, expected_date):
+    def __init__(self, package, inf_name, expected_date, expected_version):
         self.package = package
         self.problems = []
         with open(os.path.join(package, inf_name), encoding="ascii") as f:
             self.text = f.read()
         self.sections = parse(self.text)
         self.expected_date = expected_date
+        self.expected_version = expected_version
 
     def fail(self, what):
         self.problems.append(what)
@@ -95,6 +97,18 @@ class Checker:
             self.fail(f"Version: DriverVer date {version} is in the future")
         if version.split(",")[0] != self.expected_date:
             self.fail(f"Version: DriverVer date {version} is not the build's {self.expected_date}")
+        if version.split(",")[1] != self.expected_version:
+            self.fail(f"Version: DriverVer version {version} is not the build's {self.expected_version}")
+        if any(int(part) > 65535 for part in match.groups()[3:]):
+            self.fail(f"Version: DriverVer version {version} has a part above 65535")
+
+    def check_destination(self):
+        if entry(self.sections, "destinationdirs", "DefaultDestDir") != "13":
+            self.fail("DestinationDirs: DefaultDestDir is not 13 (the driver store)")
+        for name in self.sections:
+            binary = entry(self.sections, name, "ServiceBinary")
+            if binary is not None and not binary.startswith("%13%\\"):
+                self.fail(f"[{name}] ServiceBinary {binary} is not in the driver store (%13%)")
 
     def install_sections(self):
         """(install section, architecture) for every model of every decoration."""
@@ -177,6 +191,7 @@ class Checker:
 
     def run(self):
         self.check_version()
+        self.check_destination()
         for install, arch in dict.fromkeys(self.install_sections()):
             self.check_install(install, arch)
         self.check_strings()
@@ -186,10 +201,10 @@ class Checker:
 
 
 def main(argv):
-    if len(argv) != 4:
+    if len(argv) != 5:
         print(__doc__, file=sys.stderr)
         return 2
-    problems = Checker(argv[1], argv[2], argv[3]).run()
+    problems = Checker(argv[1], argv[2], argv[3], argv[4]).run()
     for p in problems:
         print(f"check_inf: {p}")
     return 1 if problems else 0

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Writes the driver package's catalog: an unsigned PKCS#7 SignedData holding a certificate trust
-list with one entry per member file (signed afterwards with osslsigncode).
+list in version-2 form (SHA-256 member digests) with one entry per member file (signed afterwards
+with osslsigncode).
 
-Each entry is keyed by the file's digest (upper-case hex as UTF-16LE text) and carries two
-attributes: the member's name, and its indirect data (data type and SHA-256 digest). A PE image
-(.sys) is listed by its Authenticode digest with the PE-image data type and the file link
-"<<<Obsolete>>>"; any other file (the INF) by its plain SHA-256 with the flat-file data type.
-The list itself carries one catalog-level attribute, OSAttr, naming the Windows versions the
-package is for, as a name-value extension of the trust list.
+Each entry is keyed by the file's digest (upper-case hex as UTF-16LE text) and carries four
+attributes: the member info (version 2, with the subject interface package's GUID), the member's
+name ("File"), the Windows versions it is for ("OSAttr"), and its indirect data (data type and
+SHA-256 digest). A PE image (.sys) is listed by its Authenticode digest with the PE-image data type
+and the file link "<<<Obsolete>>>"; any other file (the INF) by its plain SHA-256 with the flat-file
+data type. The list itself carries one attribute, "OS", as a name-value extension.
+
+There are no SHA-1 entries: the package is test-signed with SHA-256, which a system that needs
+SHA-1 entries could not check anyway.
 
 Usage: make_catalog.py OUTPUT.cat TIME(YYMMDDHHMMSSZ) FILE...
        make_catalog.py --authenticode FILE   prints a PE image's Authenticode digest
@@ -20,8 +24,9 @@ import sys
 OID_SIGNED_DATA = "1.2.840.113549.1.7.2"
 OID_CTL = "1.3.6.1.4.1.311.10.1"
 OID_CATALOG_LIST = "1.3.6.1.4.1.311.12.1.1"
-OID_CATALOG_MEMBER = "1.3.6.1.4.1.311.12.1.2"
+OID_CATALOG_MEMBER_V2 = "1.3.6.1.4.1.311.12.1.3"  # the list's subject algorithm: version 2
 OID_NAME_VALUE = "1.3.6.1.4.1.311.12.2.1"
+OID_MEMBER_INFO_V2 = "1.3.6.1.4.1.311.12.2.3"
 OID_INDIRECT_DATA = "1.3.6.1.4.1.311.2.1.4"
 OID_PE_IMAGE_DATA = "1.3.6.1.4.1.311.2.1.15"
 OID_FLAT_FILE_DATA = "1.3.6.1.4.1.311.2.1.25"
@@ -29,6 +34,11 @@ OID_SHA256 = "2.16.840.1.101.3.4.2.1"
 NAME_VALUE_FLAGS = 0x10010001  # the name attribute as the system's catalog tools write it
 # The Windows versions the package is for: 7, 8, 8.1 and 10/11 (platform 2 is the NT family).
 OS_ATTRIBUTE = "2:6.1,2:6.2,2:6.3,2:10.0"
+# The catalog's own "OS" attribute: Windows 10 (and 11) on both architectures of the package.
+OS_LIST = "_v100_X86,_v100_X64"
+# Subject interface packages: who hashes a member of each kind (GUIDs in their in-memory order).
+SIP_PE_IMAGE = "C689AAB8-8E78-11D0-8C47-00C04FC295EE"
+SIP_FLAT_FILE = "DE351A42-8E59-11D0-8C47-00C04FC295EE"
 
 
 # ---- DER ----
@@ -89,6 +99,17 @@ def implicit_bmp(number, text):
     return der(0x80 | number, text.encode("utf-16-be"))
 
 
+def implicit_octets(number, data):
+    return der(0x80 | number, data)
+
+
+def guid_bytes(text):
+    """A GUID as it lies in memory: the first three fields little-endian, the rest as written."""
+    parts = text.split("-")
+    return (int(parts[0], 16).to_bytes(4, "little") + int(parts[1], 16).to_bytes(2, "little")
+            + int(parts[2], 16).to_bytes(2, "little") + bytes.fromhex(parts[3] + parts[4]))
+
+
 # ---- digests ----
 
 def authenticode_digest(image):
@@ -125,8 +146,8 @@ def name_value(name, value_text):
 
 def catalog_attributes():
     """The trust list's extensions: each catalog-level attribute is a name-value extension."""
-    os_attribute = sequence(oid(OID_NAME_VALUE), octets(name_value("OSAttr", OS_ATTRIBUTE)))
-    return explicit(0, sequence(os_attribute))
+    os_list = sequence(oid(OID_NAME_VALUE), octets(name_value("OS", OS_LIST)))
+    return explicit(0, sequence(os_list))
 
 
 def member(path):
@@ -137,11 +158,16 @@ def member(path):
         digest = authenticode_digest(data)
         link = explicit(0, explicit(2, implicit_bmp(0, "<<<Obsolete>>>")))
         data_type = sequence(oid(OID_PE_IMAGE_DATA), sequence(der(0x03, b"\0"), link))
+        sip = SIP_PE_IMAGE
     else:
         digest = hashlib.sha256(data).digest()
         data_type = sequence(oid(OID_FLAT_FILE_DATA))
+        sip = SIP_FLAT_FILE
     indirect = sequence(data_type, sequence(sequence(oid(OID_SHA256), null()), octets(digest)))
-    attributes = set_of(sequence(oid(OID_NAME_VALUE), set_of(name_value("File", name))),
+    member_info = sequence(implicit_octets(0, guid_bytes(sip)))
+    attributes = set_of(sequence(oid(OID_MEMBER_INFO_V2), set_of(member_info)),
+                        sequence(oid(OID_NAME_VALUE), set_of(name_value("File", name))),
+                        sequence(oid(OID_NAME_VALUE), set_of(name_value("OSAttr", OS_ATTRIBUTE))),
                         sequence(oid(OID_INDIRECT_DATA), set_of(indirect)))
     identifier = digest.hex().upper().encode("utf-16-le")
     return identifier, sequence(octets(identifier), attributes)
@@ -155,7 +181,7 @@ def catalog(paths, time):
         sequence(oid(OID_CATALOG_LIST)),
         octets(list_id),
         der(0x17, time.encode("ascii")),
-        sequence(oid(OID_CATALOG_MEMBER), null()),
+        sequence(oid(OID_CATALOG_MEMBER_V2), null()),
         sequence(*(entry for _, entry in members)),
         catalog_attributes())
     signed_data = sequence(

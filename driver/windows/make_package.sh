@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes the test-signed driver package from the two built images and checks it:
 #   PACKAGE/kvusb.inf, kvusb.cat, x86/kvusb.sys, x64/kvusb.sys, kvusb-test.cer
-# A test code-signing certificate is made in SIGNING (once; its private key never leaves the build
-# folder), both images get an Authenticode signature, the catalog lists the INF and both images and
-# is signed. Checks: each image's signature, each image in the catalog (osslsigncode), the INF's
-# hash in the catalog (openssl, independently of the generator), and the INF against the package.
+# A test code-signing certificate is made in SIGNING (kept while it is usable; its private key never
+# leaves the build folder), both images get an Authenticode signature, the catalog lists the INF and
+# both images and is signed. Checks: the signer (not a CA, valid from a day before the package is
+# made), each image's signature, each image in the catalog (osslsigncode), the catalog field by field
+# (check_catalog.py, on openssl asn1parse), and the INF against the package (check_inf.py).
 # Usage: make_package.sh X86_IMAGE X64_IMAGE OUT_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,16 +17,60 @@ signing=$out/signing
 failures=0
 fail() { echo "package: FAIL: $*" >&2; failures=$((failures + 1)); }
 
+day_seconds=86400
+not_before_seconds() { date -u -d "$(openssl x509 -in "$1" -noout -startdate | cut -d= -f2)" +%s; }
+
+# A signer Windows accepts on a lab PC whose clock is behind: valid from a day before it is made,
+# an end-entity certificate for code signing (Windows refuses a chain whose signer is a CA), and
+# not about to expire.
+signer_usable() {
+  local cert=$1 text
+  [ -f "$cert" ] && [ -f "$signing/key.pem" ] || return 1
+  text=$(openssl x509 -in "$cert" -noout -text)
+  grep -q 'CA:TRUE' <<<"$text" && return 1
+  grep -q 'Code Signing' <<<"$text" || return 1
+  [ $(($(date -u +%s) - $(not_before_seconds "$cert"))) -ge $day_seconds ] || return 1
+  openssl x509 -in "$cert" -noout -checkend $((30 * day_seconds)) >/dev/null
+}
+
+# `openssl req -x509` cannot backdate a certificate in OpenSSL 3.0; `openssl ca -selfsign` can.
+make_signer() {
+  local ca=$signing/ca
+  rm -rf "$ca"
+  mkdir -p "$ca"
+  : >"$ca/index.txt"
+  echo 01 >"$ca/serial"
+  cat >"$ca/ca.cnf" <<EOF
+[ca]
+default_ca = signer
+[signer]
+database = $ca/index.txt
+new_certs_dir = $ca
+serial = $ca/serial
+default_md = sha256
+policy = anything
+unique_subject = no
+x509_extensions = code_signing
+[anything]
+organizationName = supplied
+commonName = supplied
+[code_signing]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+EOF
+  openssl req -new -newkey rsa:3072 -nodes -keyout "$signing/key.pem" -out "$ca/request.pem" \
+    -subj "/O=Zetra/CN=Zetra kvusb test signing (not for distribution)" 2>/dev/null
+  openssl ca -batch -notext -config "$ca/ca.cnf" -selfsign -keyfile "$signing/key.pem" -in "$ca/request.pem" \
+    -startdate "$(date -u -d "@$(($(date -u +%s) - day_seconds))" +%Y%m%d%H%M%SZ)" -days 1826 \
+    -out "$signing/cert.pem" 2>/dev/null
+}
+
 mkdir -p "$signing"
 chmod 700 "$signing"
-if [ ! -f "$signing/key.pem" ] || [ ! -f "$signing/cert.pem" ]; then
-  openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 1825 \
-    -keyout "$signing/key.pem" -out "$signing/cert.pem" \
-    -subj "/O=Zetra/CN=Zetra kvusb test signing (not for distribution)" \
-    -addext "basicConstraints=critical,CA:FALSE" \
-    -addext "keyUsage=critical,digitalSignature" \
-    -addext "extendedKeyUsage=codeSigning" 2>/dev/null
-fi
+signer_usable "$signing/cert.pem" || make_signer
+signer_usable "$signing/cert.pem" || fail "the test certificate: a CA, not for code signing, or not valid since a day"
 
 rm -rf "$package"
 mkdir -p "$package/x86" "$package/x64"
@@ -36,14 +81,23 @@ sign() {
 sign "$x86_image" "$package/x86/kvusb.sys"
 sign "$x64_image" "$package/x64/kvusb.sys"
 
-# DriverVer carries the date of the last change to the driver (today outside a git checkout), so
-# the same sources give the same package.
-stamp=$(git -C "$here" log -1 --format=%cd --date=format:%m/%d/%Y -- "$here/.." 2>/dev/null || true)
-[ -n "$stamp" ] || stamp=$(date -u +%m/%d/%Y)
-sed "s|^DriverVer *=.*|DriverVer   = $stamp,1.0.0.0|" "$here/kvusb.inf" >"$package/kvusb.inf"
+# DriverVer: the date and time of the last change to the driver, the time as a version that grows
+# with every change (Windows ranks a package by date, then version: a rebuilt package of the same
+# day must still replace the installed one). From git when the driver is in a checkout (a shallow
+# clone gives its oldest commit's time, still later than any earlier change), else from the newest
+# file of the driver's sources; the same sources give the same package either way.
+stamp=$(TZ=UTC0 git -C "$here" log -1 --format=%cd --date=format-local:%Y-%m-%dT%H:%M:%S -- "$here/.." 2>/dev/null || true)
+if [ -z "$stamp" ]; then
+  newest=$(find "$here/.." -type f -printf '%T@\n' | sort -n | tail -1 | cut -d. -f1)
+  stamp=$(date -u -d "@$newest" +%Y-%m-%dT%H:%M:%S)
+fi
+driver_date=$(date -u -d "$stamp" +%m/%d/%Y)
+driver_version=$(date -u -d "$stamp" +1.%y.%m%d.%H%M | sed 's/\.0*\([0-9]\)/.\1/g')
+sed "s|^DriverVer *=.*|DriverVer   = $driver_date,$driver_version|" "$here/kvusb.inf" >"$package/kvusb.inf"
 
-utc=$(date -u -d "${stamp:6:4}-${stamp:0:2}-${stamp:3:2}" +%y%m%d000000Z)
-(cd "$package" && python3 "$here/make_catalog.py" "$out/kvusb.unsigned.cat" "$utc" kvusb.inf x86/kvusb.sys x64/kvusb.sys)
+utc=$(date -u -d "$stamp" +%y%m%d%H%M%SZ)
+members=(kvusb.inf x86/kvusb.sys x64/kvusb.sys)
+(cd "$package" && python3 "$here/make_catalog.py" "$out/kvusb.unsigned.cat" "$utc" "${members[@]}")
 osslsigncode sign -certs "$signing/cert.pem" -key "$signing/key.pem" -h sha256 \
   -in "$out/kvusb.unsigned.cat" -out "$package/kvusb.cat" >/dev/null
 openssl x509 -in "$signing/cert.pem" -outform DER -out "$package/kvusb-test.cer"
@@ -57,24 +111,18 @@ for arch in x86 x64; do
 done
 osslsigncode verify -CAfile "$signing/cert.pem" -in "$package/kvusb.cat" >/dev/null 2>&1 ||
   fail "kvusb.cat: signature does not verify"
+python3 "$here/check_catalog.py" "$package/kvusb.cat" "$package" "${members[@]}" || fail "kvusb.cat does not have the catalog's layout"
 
-# The INF is not a file type osslsigncode reads: look for its SHA-256, as UTF-16LE hex text, among
-# the catalog's member identifiers and as a digest in the catalog.
-inf_hash=$(sha256sum "$package/kvusb.inf" | cut -d' ' -f1 | tr a-f A-F)
-inf_identifier=$(printf %s "$inf_hash" | od -An -tx1 -v | tr -d ' \n' | sed 's/\(..\)/\100/g' | tr a-f A-F)
-catalog_dump=$(openssl asn1parse -inform DER -in "$package/kvusb.cat")
-grep -q "OCTET STRING *\[HEX DUMP\]:$inf_identifier\$" <<<"$catalog_dump" || fail "kvusb.inf: no catalog entry for its hash"
-grep -q "OCTET STRING *\[HEX DUMP\]:$inf_hash\$" <<<"$catalog_dump" || fail "kvusb.inf: its digest is not in the catalog"
-# The catalog-level OSAttr attribute: a name-value extension of the list (an octet string after
-# the name-value identifier) holding the name "OSAttr" (UTF-16BE) and the versions (UTF-16LE).
-utf16() { printf "$2" | iconv -t "$1" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
-attribute_dump=$(grep -A1 "OBJECT *:1.3.6.1.4.1.311.12.2.1\$" <<<"$catalog_dump" | grep "OCTET STRING" || true)
-grep "$(utf16 UTF-16BE OSAttr)" <<<"$attribute_dump" | grep -q "$(utf16 UTF-16LE '2:6.1,2:6.2,2:6.3,2:10.0\0')" ||
-  fail "kvusb.cat: no OSAttr attribute for Windows 7 to 11"
+# The signer in the signed catalog is the test certificate: checked as Windows will see it.
+catalog_signer=$(openssl pkcs7 -inform DER -in "$package/kvusb.cat" -print_certs 2>/dev/null | openssl x509 -noout -text)
+grep -q 'CA:TRUE' <<<"$catalog_signer" && fail "kvusb.cat: signed by a CA certificate"
+openssl pkcs7 -inform DER -in "$package/kvusb.cat" -print_certs 2>/dev/null >"$out/catalog-signer.pem"
+[ $(($(date -u +%s) - $(not_before_seconds "$out/catalog-signer.pem"))) -ge $day_seconds ] ||
+  fail "kvusb.cat: its signer is not valid since a day before the package was made"
 
-python3 "$here/check_inf.py" "$package" kvusb.inf "$stamp" || fail "kvusb.inf does not match the package"
+python3 "$here/check_inf.py" "$package" kvusb.inf "$driver_date" "$driver_version" || fail "kvusb.inf does not match the package"
 
 if [ "$failures" -ne 0 ]; then
   exit 1
 fi
-echo "package: $package ($(cd "$package" && find . -type f | sort | tr '\n' ' ')), DriverVer $stamp"
+echo "package: $package ($(cd "$package" && find . -type f | sort | tr '\n' ' ')), DriverVer $driver_date,$driver_version"

@@ -318,7 +318,6 @@ NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result,
     completed = s.irps[irp].final_done;
     pending_returned = s.irps[irp].pending_returned;
   }
-  if (result != nullptr) *result = iosb;
   if (status == STATUS_PENDING) {
     KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
     {
@@ -334,6 +333,7 @@ NTSTATUS send_and_wait(PDEVICE_OBJECT device, PIRP irp, IO_STATUS_BLOCK* result,
     report_violation("dispatch returned without completing the request and without pending it");
     return status;
   }
+  if (result != nullptr) *result = iosb;
   if (status != iosb.Status) report_violation("dispatch returned a status other than the request's own");
   return status;
 }
