@@ -74,9 +74,10 @@ void remove_user_range(const void* address, size_t length, PEPROCESS owner) {
 
 bool inside_exception_handler() { return !handlers.empty(); }
 
-void raise_status(NTSTATUS code, const std::string& routine) {
+// Nothing with a destructor may be alive between the handler and here: the jump skips it.
+void raise_status(NTSTATUS code, const char* routine) {
   if (handlers.empty()) {
-    report_violation(routine + " raised an exception in a driver that cannot handle it");
+    report_violation(std::string(routine) + " raised an exception in a driver that cannot handle it");
     return;
   }
   Handler* handler = handlers.back();

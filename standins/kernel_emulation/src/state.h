@@ -83,12 +83,12 @@ struct ProcessContext {
   ProcessContext& operator=(const ProcessContext&) = delete;
   PEPROCESS previous;
 };
-// Registers a caller's buffer as its process's user memory until the returned id is dropped.
+// A caller's buffer is its process's user memory from add_user_range until remove_user_range.
 void add_user_range(const void* address, size_t length, PEPROCESS owner);
 void remove_user_range(const void* address, size_t length, PEPROCESS owner);
 // Raises an exception as a kernel routine does: into the innermost EmuCallWithHandler of this
 // thread, or, with none, a violation (the real system stops) and the routine returns.
-void raise_status(NTSTATUS code, const std::string& routine);
+void raise_status(NTSTATUS code, const char* routine);
 bool inside_exception_handler();
 thread_local inline int spin_locks_held = 0;
 // Interrupt request level of the emulated processor this thread runs on.
