@@ -80,8 +80,8 @@ NTSTATUS begin_control_request(DeviceExtension* extension);
 void end_control_request(DeviceExtension* extension);
 NTSTATUS hold_control_requests(DeviceExtension* extension);
 void resume_control_requests(DeviceExtension* extension);
+// Removal began (surprise removal: the unit is gone, too): no new transfer reaches the bus.
 void stop_transfers(DeviceExtension* extension, bool gone);
-bool transfers_stopped(DeviceExtension* extension);
 
 // Request blocks and the USB stack (usb_requests.cpp).
 NTSTATUS submit_and_wait(DeviceExtension* extension, PURB urb);

@@ -76,12 +76,4 @@ void stop_transfers(DeviceExtension* extension, bool gone) {
   KeReleaseSpinLock(&extension->lock, irql);
 }
 
-bool transfers_stopped(DeviceExtension* extension) {
-  KIRQL irql;
-  KeAcquireSpinLock(&extension->lock, &irql);
-  bool stopped = extension->aborting != 0;
-  KeReleaseSpinLock(&extension->lock, irql);
-  return stopped;
-}
-
 }  // namespace kvusb
