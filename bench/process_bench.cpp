@@ -18,7 +18,7 @@
 #include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/main_window.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra::bench {

@@ -10,7 +10,7 @@
 
 #include "platform/qt/qt_surface.h"
 #include "recorder/app/recorder.h"
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/main_window.h"
 #include "standins/base_unit/base_unit_library.h"
 #include "standins/meter/scripted_meter.h"
 #include "standins/serial_line/fake_serial_port.h"

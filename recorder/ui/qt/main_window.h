@@ -9,8 +9,8 @@
 #include "platform/qt/qt_surface.h"
 #include "recorder/app/recorder.h"
 #include "recorder/chart/window_layout.h"
-#include "recorder/ui/view_bindings.h"
-#include "recorder/ui/widget_builder.h"
+#include "recorder/ui/qt/view_bindings.h"
+#include "recorder/ui/qt/widget_builder.h"
 
 class QLabel;
 class QTextBrowser;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/serial_port.h"
-#include "recorder/ui/view_bindings.h"
+#include "recorder/ui/qt/view_bindings.h"
 #include "recorder/window/window_model.h"
 
 namespace zetra::ui {

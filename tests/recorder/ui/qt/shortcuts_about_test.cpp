@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "platform/qt/qt_surface.h"
-#include "recorder/ui/about.h"
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/about.h"
+#include "recorder/ui/qt/main_window.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra::ui {

@@ -1,5 +1,5 @@
 // Mouse tracking is on so moves without a button reach the hover readout.
-#include "recorder/ui/chart_widget.h"
+#include "recorder/ui/qt/chart_widget.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "recorder/state/recorder_state.h"
-#include "recorder/ui/view_bindings.h"
+#include "recorder/ui/qt/view_bindings.h"
 
 namespace zetra::ui {
 

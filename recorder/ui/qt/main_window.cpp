@@ -1,5 +1,5 @@
 // Builds the window from the model and routes every user and timer event through it.
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/main_window.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -10,15 +10,15 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-#include "recorder/ui/about.h"
-#include "recorder/ui/accessibility.h"
-#include "recorder/ui/chart_widget.h"
+#include "recorder/ui/qt/about.h"
+#include "recorder/ui/qt/accessibility.h"
+#include "recorder/ui/qt/chart_widget.h"
 #include "recorder/chart/chart.h"
 #include "recorder/numbers/number_format.h"
-#include "recorder/ui/menu_builder.h"
-#include "recorder/ui/model_sync.h"
-#include "recorder/ui/widget_builder.h"
-#include "recorder/ui/window_timers.h"
+#include "recorder/ui/qt/menu_builder.h"
+#include "recorder/ui/qt/model_sync.h"
+#include "recorder/ui/qt/widget_builder.h"
+#include "recorder/ui/qt/window_timers.h"
 
 namespace zetra::ui {
 

@@ -14,9 +14,9 @@
 #include "platform/qt/thread_pause.h"
 #include "recorder/app/recorder.h"
 #include "recorder/files/files_subsystem.h"
-#include "recorder/ui/about.h"
-#include "recorder/ui/command_line.h"
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/about.h"
+#include "recorder/ui/qt/command_line.h"
+#include "recorder/ui/qt/main_window.h"
 
 int main(int argc, char* argv[]) {
   QStringList arguments;

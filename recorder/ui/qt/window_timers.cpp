@@ -1,5 +1,5 @@
 // Timer objects are named after their controls so tests and tools find them like any widget.
-#include "recorder/ui/window_timers.h"
+#include "recorder/ui/qt/window_timers.h"
 
 namespace zetra::ui {
 namespace {

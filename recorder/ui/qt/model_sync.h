@@ -2,7 +2,7 @@
 // tool tips, text, scroll bar ranges and positions, and the chart's pointer.
 #pragma once
 
-#include "recorder/ui/view_bindings.h"
+#include "recorder/ui/qt/view_bindings.h"
 
 namespace zetra::ui {
 

@@ -10,8 +10,8 @@
 
 #include "platform/qt/qt_surface.h"
 
-#include "recorder/ui/chart_widget.h"
-#include "recorder/ui/view_bindings.h"
+#include "recorder/ui/qt/chart_widget.h"
+#include "recorder/ui/qt/view_bindings.h"
 #include "recorder/window/window_model.h"
 
 namespace zetra::ui {

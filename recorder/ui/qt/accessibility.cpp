@@ -1,4 +1,4 @@
-#include "recorder/ui/accessibility.h"
+#include "recorder/ui/qt/accessibility.h"
 
 #include <QLabel>
 

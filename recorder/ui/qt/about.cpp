@@ -1,5 +1,5 @@
-// ZETRA_VERSION and ZETRA_BUILD_DATE come from the build (recorder/ui/CMakeLists.txt).
-#include "recorder/ui/about.h"
+// ZETRA_VERSION and ZETRA_BUILD_DATE come from the build (recorder/ui/qt/CMakeLists.txt).
+#include "recorder/ui/qt/about.h"
 
 namespace zetra::ui {
 

@@ -1,6 +1,6 @@
 // Rows of the main window: buttons, the two channel panels, chart with its vertical scroll bars,
 // the horizontal scroll bar and the notes. Which widget shows a control follows from its kind.
-#include "recorder/ui/widget_builder.h"
+#include "recorder/ui/qt/widget_builder.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "recorder/ui/menu_builder.h"
+#include "recorder/ui/qt/menu_builder.h"
 
 namespace zetra::ui {
 namespace {

@@ -1,5 +1,5 @@
 // Menus, items, separators and exclusive groups of the menu bar, each named after its control.
-#include "recorder/ui/menu_builder.h"
+#include "recorder/ui/qt/menu_builder.h"
 
 #include <QActionGroup>
 #include <QKeySequence>

@@ -1,6 +1,6 @@
 // Each setter is skipped when the widget already shows the value, so a sync after every event
 // costs little and does not disturb the cursor of a box being typed in.
-#include "recorder/ui/model_sync.h"
+#include "recorder/ui/qt/model_sync.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
-#include "recorder/ui/menu_builder.h"
+#include "recorder/ui/qt/menu_builder.h"
 
 namespace zetra::ui {
 

@@ -1,6 +1,6 @@
 // The real main window, offscreen, on a recorder with fakes: widgets are found by their control
 // names and must mirror the model after clicks, triggers, edits, scrolls and ticks.
-#include "recorder/ui/main_window.h"
+#include "recorder/ui/qt/main_window.h"
 
 #include <gtest/gtest.h>
 

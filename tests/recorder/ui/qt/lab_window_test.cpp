@@ -14,8 +14,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "recorder/ui/about.h"
-#include "recorder/ui/command_line.h"
+#include "recorder/ui/qt/about.h"
+#include "recorder/ui/qt/command_line.h"
 #include "tests/support/stand_in_window_test.h"
 
 namespace zetra::ui {

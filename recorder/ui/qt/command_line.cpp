@@ -1,8 +1,8 @@
-#include "recorder/ui/command_line.h"
+#include "recorder/ui/qt/command_line.h"
 
 #include <QFileInfo>
 
-#include "recorder/ui/about.h"
+#include "recorder/ui/qt/about.h"
 
 namespace zetra::ui {
 namespace {
