@@ -12,7 +12,6 @@
 #include "platform/paths.h"
 #include "recorder/files/recording_commands.h"
 #include "recorder/files/regular_file.h"
-#include "recorder/files/text_encoding.h"
 
 namespace zetra::files {
 namespace {
@@ -79,7 +78,7 @@ std::vector<uint8_t> RecoveryJournal::settings_frame() const {
   RecordingHeader h = header_from(context_.state, context_.window);
   h.rec_next = h.shown_count = h.view_start = 1;
   std::vector<uint8_t> frame;
-  append_settings_frame(frame, h, to_windows1252(context_.window["nt1"].caption));
+  append_settings_frame(frame, h, notes_field(context_.state, context_.window));
   const std::string& name = context_.state.file_name;
   append_file_frame(frame, name, name == identity_name_ ? identity_ : identity_of(name));
   return frame;
@@ -180,7 +179,7 @@ bool RecoveryJournal::hold_journal() {
 void RecoveryJournal::report(bool ok) {
   std::string& notice = context_.state.journal_notice;
   const std::string now = ok ? std::string() : "Recovery journal not written: " + error_;
-  if (!ok && !told_) {
+  if (!ok && !told_ && !quiet_) {
     told_ = true;
     context_.platform.dialogs.message_box(
         "The recovery journal in " + folder() + " cannot be written (" + error_ +
@@ -254,6 +253,16 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   ::close(fd);
   if (ok) error_.clear();
   return ok;
+}
+
+void RecoveryJournal::keep_for_next_start() {
+  if (!context_.state.unsaved()) {
+    discard();
+    return;
+  }
+  quiet_ = true;
+  sync();
+  quiet_ = false;
 }
 
 void RecoveryJournal::discard() {

@@ -43,6 +43,10 @@ class RecoveryJournal {
   void tick();
   // Brings the journal up to date now: appends what is new, or writes it anew after an edit.
   void sync();
+  // The session ends and nobody is there to answer a message: brings the journal up to date when
+  // the recording has unsaved changes and keeps it for the next start; without such changes the
+  // journal goes. A failure is not shown.
+  void keep_for_next_start();
   // The recording is safe elsewhere (saved, or the user chose to end without it).
   void discard();
   // The store may have been edited (every edit ends with a full redraw): checked at the next sync.
@@ -95,6 +99,7 @@ class RecoveryJournal {
   std::vector<uint8_t> written_;  // the settings and file frames as last journaled
   std::string error_;
   bool told_ = false;          // the user has been told of a failure of this journal
+  bool quiet_ = false;         // the session is ending: failures are not shown
   platform::FileLock lock_;    // held from the first write until the journal goes
   std::string identity_name_;  // the file whose identity the journal keeps
   FileIdentity identity_;
