@@ -110,14 +110,11 @@ void ChartRenderer::shade_held(float newest) {
   }
 }
 
-void ChartRenderer::shade_held_sample(float x) {
+bool ChartRenderer::held_at(float x) const {
   const RecorderState& s = context_.state;
-  if (s.held.empty()) return;
+  if (s.held.empty()) return false;
   const float index = rnd(s.view_start + x);
-  if (index >= 1 && s.held.holds(static_cast<size_t>(index))) {
-    chart_.fill_rect(std::max(0.0f, x - 0.5f), 0, std::min(s.view_width, x + 0.5f), s.span1,
-                     kHeldShade);
-  }
+  return index >= 1 && s.held.holds(static_cast<size_t>(index));
 }
 
 void ChartRenderer::set_chart_scale() {
@@ -172,8 +169,9 @@ void ChartRenderer::live_tick() {
   if (s.drawing == 1) return;
   s.shown_count = s.rec_next;
   const Pass pass = begin_pass();
+  bool held = false;
   while (rnd(s.view_start + s.pen_x) < rnd(s.shown_count)) {
-    shade_held_sample(s.pen_x);
+    held = held || held_at(s.pen_x);
     if (s.pen_x == 1) {
       first_point(pass);
     } else {
@@ -188,6 +186,9 @@ void ChartRenderer::live_tick() {
       s.hs_busy = 0;
     }
   }
+  // Held samples are shaded behind the grid, the legend and the traces: drawn again whole, as
+  // seldom as a silent unit brings them.
+  if (held) r_line();
 }
 
 void ChartRenderer::clsp1() {

@@ -49,7 +49,7 @@ class ChartRenderer {
   // Shades the held stretches among the samples drawn, behind the traces: a band the width of
   // the samples over the chart's height.
   void shade_held(float newest);
-  void shade_held_sample(float x);
+  bool held_at(float x) const;  // whether the sample at chart x is held
   void set_chart_scale();
   void draw_grid();
   void draw_ticks(const platform::TwipsRect& chart);

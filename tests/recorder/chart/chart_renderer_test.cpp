@@ -332,19 +332,23 @@ TEST(ChartRenderer, HeldStretchesAreShadedWhereTheirSamplesAreDrawn) {
   EXPECT_EQ(rects[1].x1, 389.5f);
   EXPECT_EQ(rects[1].x2, 395.5f);
 
-  // The live plotter shades each held sample as it draws it.
+  // The live plotter draws a tick that brings held samples whole, their shade behind the rest.
   s.clear();
   s.view_start = s.pen_x = 1;
   h.chart_surface.forget();
   for (int i = 1; i <= 30; ++i) s.append(i, i, 20, 20);
-  s.held.hold(12, 0);
-  s.held.hold(13, 0);
   h.recorder.tick("Timer2");
-  ASSERT_EQ(rects.size(), 2u);
-  EXPECT_EQ(rects[0].x1, 10.5f);
-  EXPECT_EQ(rects[0].x2, 11.5f);
-  EXPECT_EQ(rects[1].x1, 11.5f);
-  EXPECT_EQ(rects[1].y2, 2000.0f);
+  EXPECT_TRUE(rects.empty());
+  EXPECT_EQ(h.chart_surface.clears, 0);
+  for (int i = 31; i <= 40; ++i) s.append(i, i, 20, 20);
+  s.held.hold(32, 0);
+  s.held.hold(33, 0);
+  h.recorder.tick("Timer2");
+  EXPECT_EQ(h.chart_surface.clears, 1);
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0].x1, 30.5f);
+  EXPECT_EQ(rects[0].x2, 32.5f);
+  EXPECT_EQ(s.pen_x, 39.0f) << "the plotter goes on where the redraw ended";
 }
 
 }  // namespace
