@@ -32,7 +32,9 @@ void set_handler(int signal_number, void (*handler)(int)) {
 
 }  // namespace
 
-void let_oversized_writes_fail() { set_handler(SIGXFSZ, SIG_IGN); }
+void let_oversized_writes_fail() {
+  set_handler(SIGXFSZ, SIG_IGN);
+}
 
 SessionEndSignals::SessionEndSignals(std::function<void()> on_end, QObject* parent)
     : QObject(parent), on_end_(std::move(on_end)) {

@@ -101,7 +101,8 @@ void AcquisitionTick::filter() {
   for (size_t k = 1; k <= static_cast<size_t>(s.filter_order); ++k) {
     const bool written = s.filter_written[k];
     s.filter_sum1 += (written ? s.filter_hist1[k] : s.cur1) * share;
-    s.filter_sum2 = static_cast<float>(s.filter_sum2 + (written ? s.filter_hist2[k] : s.cur2) * share);
+    const float slot2 = written ? s.filter_hist2[k] : s.cur2;
+    s.filter_sum2 = static_cast<float>(s.filter_sum2 + slot2 * share);
   }
   s.cur1 = static_cast<float>(s.filter_sum1);
   s.cur2 = s.filter_sum2;

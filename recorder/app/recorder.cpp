@@ -67,7 +67,8 @@ void Recorder::start() {
 
 void Recorder::end_session() {
   files_->journal.keep_for_next_start();
-  files::write_settings(files_->settings.path(), files_->settings.collect(), files_->settings.faults);
+  files::SettingsCommands& settings = files_->settings;
+  files::write_settings(settings.path(), settings.collect(), settings.faults);  // no message
   Procedures::call(procedures_.end_program);
 }
 

@@ -123,7 +123,8 @@ NotesField read_notes_field(std::string_view field, size_t recorded) {
   for (size_t at = text.rfind(notes.line_break, kept); at != std::string::npos && kept > 0;
        at = at == 0 ? std::string::npos : text.rfind(notes.line_break, at - 1)) {
     const size_t from = at + notes.line_break.size();
-    const std::optional<HeldStretch> stretch = parse_held_line(std::string_view(text).substr(from, kept - from));
+    const std::optional<HeldStretch> stretch =
+        parse_held_line(std::string_view(text).substr(from, kept - from));
     if (!stretch) break;
     listed.insert(listed.begin(), *stretch);
     kept = at;

@@ -103,8 +103,8 @@ HeldStretches HeldStretches::slice(size_t first, size_t count) const {
   const size_t last = first + count - 1;
   for (const HeldStretch& s : list_) {
     if (s.last < first || s.first > last) continue;
-    part.list_.push_back(piece(s, std::max(s.first, first), std::min(s.last, last),
-                               -static_cast<int64_t>(first)));
+    part.list_.push_back(
+        piece(s, std::max(s.first, first), std::min(s.last, last), -static_cast<int64_t>(first)));
   }
   return part;
 }
@@ -119,9 +119,8 @@ size_t HeldStretches::count_in(size_t first, size_t last) const {
 }
 
 bool HeldStretches::holds(size_t index) const {
-  const auto after = std::upper_bound(
-      list_.begin(), list_.end(), index,
-      [](size_t i, const HeldStretch& s) { return i < s.first; });
+  const auto after = std::upper_bound(list_.begin(), list_.end(), index,
+                                      [](size_t i, const HeldStretch& s) { return i < s.first; });
   return after != list_.begin() && std::prev(after)->last >= index;
 }
 

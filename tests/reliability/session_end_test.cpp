@@ -28,9 +28,9 @@ using testing::Transport;
 // A recorder on the stand-ins of `base` whose dialogs hold their answers before it starts.
 std::unique_ptr<Recorder> start_answering(RecorderHarness& base, testing::ScriptedDialogs& dialogs,
                                           const std::string& folder) {
-  auto recorder = std::make_unique<Recorder>(Platform{base.serial, base.library, dialogs,
-                                                      base.pause, base.clipboard, folder,
-                                                      &base.printer, &base.frame});
+  auto recorder =
+      std::make_unique<Recorder>(Platform{base.serial, base.library, dialogs, base.pause,
+                                          base.clipboard, folder, &base.printer, &base.frame});
   recorder->start();
   return recorder;
 }

@@ -126,16 +126,19 @@ TEST_F(NotesPaneTest, HeldStretchesTravelInTheNotesField) {
   ASSERT_TRUE(s.held.append({2500, 2500, 37900, 37900}));
   type("Notes:\nrun 5");
   ASSERT_TRUE(h.recorder.press("psave"));
-  const std::string expected = "Notes:\nrun 5\nNo answer from the unit 10:31:07\x96" "10:31:37 "
-                               "(samples 52\x96" "203)\nNo answer from the unit 10:31:40\x96"
-                               "10:31:40 (sample 2500)";
+  const std::string expected =
+      "Notes:\nrun 5\nNo answer from the unit 10:31:07\x96"
+      "10:31:37 "
+      "(samples 52\x96"
+      "203)\nNo answer from the unit 10:31:40\x96"
+      "10:31:40 (sample 2500)";
   EXPECT_EQ(notes_of(file).substr(0, expected.size()), expected);
   const auto saved = testing::read_bytes(file);
   s.held.clear();
   open(file);
   EXPECT_EQ(w["nt1"].caption, "Notes:\nrun 5");
-  EXPECT_EQ(s.held.list(), (std::vector<HeldStretch>{{52, 203, 37867, 37897},
-                                                     {2500, 2500, 37900, 37900}}));
+  EXPECT_EQ(s.held.list(),
+            (std::vector<HeldStretch>{{52, 203, 37867, 37897}, {2500, 2500, 37900, 37900}}));
   ASSERT_TRUE(h.recorder.press("psave"));
   EXPECT_EQ(testing::read_bytes(file), saved);
 
@@ -143,7 +146,8 @@ TEST_F(NotesPaneTest, HeldStretchesTravelInTheNotesField) {
   s.sel_end = s.sel_start + 50;
   ASSERT_TRUE(h.recorder.press("pcut"));
   ASSERT_TRUE(h.recorder.press("psave"));
-  EXPECT_NE(notes_of(file).find("(samples 52\x96" "153)\nNo answer from the unit 10:31:40\x96"
+  EXPECT_NE(notes_of(file).find("(samples 52\x96"
+                                "153)\nNo answer from the unit 10:31:40\x96"
                                 "10:31:40 (sample 2450)"),
             std::string::npos)
       << notes_of(file);

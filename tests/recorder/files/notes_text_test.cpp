@@ -26,18 +26,20 @@ HeldStretches held_of(const std::vector<HeldStretch>& list) {
 TEST(NotesText, HeldLinesAreWrittenInOneFormAndOnlyThatFormReadsBack) {
   const HeldStretch stretch{52, 203, 37867, 37897};
   const std::string line = held_line(stretch);
-  EXPECT_EQ(line, "No answer from the unit 10:31:07" + kDash + "10:31:37 (samples 52" + kDash + "203)");
+  EXPECT_EQ(line,
+            "No answer from the unit 10:31:07" + kDash + "10:31:37 (samples 52" + kDash + "203)");
   EXPECT_EQ(parse_held_line(line), stretch);
   EXPECT_EQ(held_line({7, 7, -1, -1}), "No answer from the unit (sample 7)");
   EXPECT_EQ(parse_held_line("No answer from the unit (sample 7)"), (HeldStretch{7, 7, -1, -1}));
-  for (const std::string& other : std::vector<std::string>{"No answer from the unit (samples 7" + kDash + "7)",  // one sample is "(sample 7)"
-        std::string("No answer from the unit (samples 52-203)"),  // a hyphen
-        "No answer from the unit (samples 052" + kDash + "203)",
-        "No answer from the unit (samples 203" + kDash + "52)",
-        "No answer from the unit 10:31:07 (samples 52" + kDash + "203)",
-        "No answer from the unit 24:00:00" + kDash + "10:31:37 (sample 1)",
-        std::string("No answer from the unit (sample 7) "),
-        std::string("no answer from the unit (sample 7)")}) {
+  for (const std::string& other : std::vector<std::string>{
+           "No answer from the unit (samples 7" + kDash + "7)",      // one sample is "(sample 7)"
+           std::string("No answer from the unit (samples 52-203)"),  // a hyphen
+           "No answer from the unit (samples 052" + kDash + "203)",
+           "No answer from the unit (samples 203" + kDash + "52)",
+           "No answer from the unit 10:31:07 (samples 52" + kDash + "203)",
+           "No answer from the unit 24:00:00" + kDash + "10:31:37 (sample 1)",
+           std::string("No answer from the unit (sample 7) "),
+           std::string("no answer from the unit (sample 7)")}) {
     EXPECT_FALSE(parse_held_line(other)) << other;
   }
 }
@@ -49,8 +51,11 @@ TEST(NotesText, AFieldReadAndComposedAgainGivesTheSameBytes) {
   for (int b = 1; b < 256; ++b) {
     if (b != '\r' && b != '\n') every_byte += static_cast<char>(b);
   }
-  const std::string list = "\r\nNo answer from the unit 10:31:07\x96" "10:31:37 (samples 52\x96" "203)"
-                           "\r\nNo answer from the unit (sample 300)";
+  const std::string list =
+      "\r\nNo answer from the unit 10:31:07\x96"
+      "10:31:37 (samples 52\x96"
+      "203)"
+      "\r\nNo answer from the unit (sample 300)";
   for (const std::string& field :
        {std::string("Notes:"), std::string("Notes:\r\nBuffer pH 7.4\r\n"), std::string("a\rb\r"),
         std::string("a\nb\r\nc"), every_byte, std::string("Notes: trailing blanks   ") + list,
@@ -62,22 +67,25 @@ TEST(NotesText, AFieldReadAndComposedAgainGivesTheSameBytes) {
   const NotesField crlf = read_notes_field(padded("Notes:\r\nrun 4" + list), 400);
   EXPECT_EQ(crlf.text, "Notes:\nrun 4");
   EXPECT_EQ(crlf.line_break, "\r\n");
-  EXPECT_EQ(crlf.held.list(), (std::vector<HeldStretch>{{52, 203, 37867, 37897},
-                                                        {300, 300, -1, -1}}));
+  EXPECT_EQ(crlf.held.list(),
+            (std::vector<HeldStretch>{{52, 203, 37867, 37897}, {300, 300, -1, -1}}));
   EXPECT_EQ(read_notes_field(padded("Notes:   "), 0).text, "Notes:");
 }
 
 TEST(NotesText, AListThatDoesNotFitTheRecordingIsTheUsersText) {
-  const std::string late = "Notes:\nNo answer from the unit (samples 52\x96" "203)";
+  const std::string late =
+      "Notes:\nNo answer from the unit (samples 52\x96"
+      "203)";
   EXPECT_TRUE(read_notes_field(padded(late), 202).held.empty()) << "beyond the recording";
-  EXPECT_EQ(read_notes_field(padded(late), 202).text, "Notes:\nNo answer from the unit (samples 52" +
-                                                          kDash + "203)");
+  EXPECT_EQ(read_notes_field(padded(late), 202).text,
+            "Notes:\nNo answer from the unit (samples 52" + kDash + "203)");
   EXPECT_EQ(read_notes_field(padded(late), 203).held.list().size(), 1u);
   const std::string backwards =
       "\nNo answer from the unit (sample 90)\nNo answer from the unit (sample 80)";
   EXPECT_TRUE(read_notes_field(padded(backwards), 100).held.empty());
   // Only the lines at the end: one the user wrote earlier stays text, the last one is the list.
-  const std::string mixed = "x\nNo answer from the unit (sample 5)\nmore\nNo answer from the unit (sample 9)";
+  const std::string mixed =
+      "x\nNo answer from the unit (sample 5)\nmore\nNo answer from the unit (sample 9)";
   const NotesField notes = read_notes_field(padded(mixed), 100);
   EXPECT_EQ(notes.text, "x\nNo answer from the unit (sample 5)\nmore");
   EXPECT_EQ(notes.held.list(), (std::vector<HeldStretch>{{9, 9, -1, -1}}));
@@ -87,7 +95,8 @@ TEST(NotesText, AListThatDoesNotFitTheRecordingIsTheUsersText) {
 // the room says how many bytes are missing. Line breaks count as the file writes them.
 TEST(NotesText, TheRoomCountsTheTextInTheFilesBreaksAndEveryHeldLine) {
   const HeldStretches held = held_of({{52, 203, 37867, 37897}, {300, 300, -1, -1}});
-  const size_t first = std::string("\r\nNo answer from the unit 10:31:07-10:31:37 (samples 52-203)").size();
+  const size_t first =
+      std::string("\r\nNo answer from the unit 10:31:07-10:31:37 (samples 52-203)").size();
   const size_t second = std::string("\r\nNo answer from the unit (sample 300)").size();
   ComposedNotes notes = compose_notes_field("a\nb", "\r\n", held);
   EXPECT_EQ(notes.field.substr(0, 4), "a\r\nb");
@@ -95,7 +104,7 @@ TEST(NotesText, TheRoomCountsTheTextInTheFilesBreaksAndEveryHeldLine) {
   EXPECT_EQ(notes.unlisted, 0u);
   EXPECT_EQ(notes.room, static_cast<int64_t>(kNotesFieldBytes - 4 - first - second));
 
-  const size_t first_lf = first - 1, second_lf = second - 1;  // with "\n" breaks
+  const size_t first_lf = first - 1, second_lf = second - 1;     // with "\n" breaks
   const std::string full(kNotesFieldBytes - first_lf - 1, 'n');  // room for the first line only
   notes = compose_notes_field(full, "\n", held);
   EXPECT_EQ(notes.field.size(), kNotesFieldBytes - 1);

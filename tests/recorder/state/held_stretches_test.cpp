@@ -34,7 +34,9 @@ TEST(HeldStretches, HeldSamplesInARowMakeOneStretchAndAGapStartsTheNext) {
 }
 
 // Samples 10..29 held from 10:00:00 to 10:00:19, one a second, and 50..59 after.
-HeldStretches two_stretches() { return of({{10, 29, 36000, 36019}, {50, 59, 36040, 36049}}); }
+HeldStretches two_stretches() {
+  return of({{10, 29, 36000, 36019}, {50, 59, 36040, 36049}});
+}
 
 TEST(HeldStretches, ARemovalShiftsLaterStretchesAndTrimsOrJoinsThoseItCuts) {
   HeldStretches held = two_stretches();
@@ -75,8 +77,8 @@ TEST(HeldStretches, ASliceKeepsTheMarksOfTheRunCountedFromItsStart) {
   const HeldStretches run = cut.slice(20, 40);
   cut.remove(20, 40);
   cut.insert(20, 40, run);
-  EXPECT_EQ(cut.list(), (List{{10, 19, 36000, 36009}, {20, 29, 36010, 36019},
-                              {50, 59, 36040, 36049}}));
+  EXPECT_EQ(cut.list(),
+            (List{{10, 19, 36000, 36009}, {20, 29, 36010, 36019}, {50, 59, 36040, 36049}}));
 }
 
 TEST(HeldStretches, TimesOverMidnightAndUnknownTimesStaySound) {
