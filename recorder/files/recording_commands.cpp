@@ -35,7 +35,12 @@ bool names_another_file(const std::string& name, const std::string* current) {
 }  // namespace
 
 std::string notes_field(const RecorderState& s, const WindowModel& window) {
-  return compose_notes_field(window["nt1"].caption, s.notes_line_break, s.held).field;
+  return notes_field(s, window, s.held);
+}
+
+std::string notes_field(const RecorderState& s, const WindowModel& window,
+                        const HeldStretches& held) {
+  return compose_notes_field(window["nt1"].caption, s.notes_line_break, held).field;
 }
 
 RecordingHeader header_from(const RecorderState& s, const WindowModel& window) {

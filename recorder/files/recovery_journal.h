@@ -30,6 +30,9 @@ std::string lock_path_of(const std::string& journal);
 // The journals in `folder` whose program no longer holds their lock, newest first.
 std::vector<std::string> orphaned_journals(const std::string& folder);
 inline constexpr int kJournalTicks = 4;  // Timer3 ticks (700 ms each) between journal writes
+// While a silent unit lengthens its held stretch at every tick, the list goes to the journal
+// every this many syncs (about a minute), and at once when the recording stops or ends.
+inline constexpr int kHeldListSyncs = 20;
 
 class RecoveryJournal {
  public:
@@ -72,7 +75,9 @@ class RecoveryJournal {
 
  private:
   // The settings frame of the recorder as it is now, its counters left out (they change each tick).
-  std::vector<uint8_t> settings_frame() const;
+  // `held`: with the list of held stretches in the notes, as a recording file keeps it.
+  std::vector<uint8_t> settings_frame(bool held = true) const;
+  bool defer_held_list();
   size_t covered_end() const;
   uint64_t hash_from(uint64_t hash, size_t from, size_t to) const;
   bool rewrite();
@@ -97,6 +102,8 @@ class RecoveryJournal {
   const float* store_ = nullptr;  // identity of the store journaled (a new allocation rewrites)
   size_t store_size_ = 0;
   std::vector<uint8_t> written_;  // the settings and file frames as last journaled
+  std::vector<uint8_t> written_plain_;  // the same without the list of held stretches
+  int held_syncs_ = 0;  // syncs that left a lengthened list of held stretches for later
   std::string error_;
   bool told_ = false;          // the user has been told of a failure of this journal
   bool quiet_ = false;         // the session is ending: failures are not shown

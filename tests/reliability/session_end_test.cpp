@@ -1,6 +1,7 @@
 // The end of a session as the system brings it (logout, shutdown, a termination request): the
 // program ends at once and asks nothing, keeps the unsaved recording for the next start and writes
-// its settings. And a file-size limit that a Save runs into: an error, not the end of the program.
+// its settings. A file-size limit that a Save runs into: an error, not the end of the program. And
+// a unit silent for minutes: its held stretch reaches the journal without filling the disk.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -44,9 +45,10 @@ TEST(SessionEnd, KeepsTheUnsavedRecordingForTheNextStartWritesTheSettingsAndAsks
     TimerClock clock(h.recorder);
     h.library.use_source(1, h.library.model(1));
     h.connect();
+    h.recorder.press("ppn5000");  // a setting the session's end must write
     h.recorder.press("crec");
     clock.advance(6000);
-    h.recorder.press("ppn5000");  // a setting the session's end must write
+    // Held samples listed only since the journal's last write: the session's end writes them.
     ASSERT_TRUE(h.state().held.append({3, 5, 36000, 36002}));  // as a silent unit leaves them
     held = h.state().held;
     samples = h.state().recorded_count();  // the recording still runs: the journal has not all
@@ -125,6 +127,36 @@ TEST(FileSizeLimit, ASavePastTheLimitIsReportedAndTheProgramGoesOn) {
   // 1: Save did not run, 2: no "File too large" message, 4: the recording changed,
   // 8: a temporary was left.
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A settings frame is a whole record; a held stretch that grows at every tick must not add one at
+// every journal write. The list still reaches the journal, and whole when the recording stops.
+TEST(SilentUnitJournal, AStretchGrowingForMinutesAddsAFrameAMinuteAndIsWholeAtStop) {
+  testing::TempFolder folder;
+  RecorderHarness h(Transport::Usb, folder.path());
+  TimerClock clock(h.recorder);
+  h.connect();
+  h.recorder.press("crec");
+  clock.advance(3000);
+  for (int n = 0; n < 400; ++n) h.meter.push_busy();  // 200 s of a meter stuck busy
+  clock.advance(200000);
+  const std::vector<std::string> journals = testing::journals_in(folder.path());
+  ASSERT_EQ(journals.size(), 1u);
+  const auto size = std::filesystem::file_size(journals.front());
+  // 71 journal writes; with a settings frame at each the journal would pass 1.8 MB.
+  EXPECT_LT(size, 8 * files::kRecordBytes) << size;
+  h.recorder.press("crec");  // Stop: the list goes to the journal whole
+  clock.advance(700);
+  const HeldStretches held = h.state().held;
+  ASSERT_EQ(held.list().size(), 1u);
+  EXPECT_GE(held.list()[0].count(), 399u);
+  h.end_program();
+
+  RecorderHarness base(Transport::Usb, folder.path() + "/stand-ins only");
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  auto recorder = start_answering(base, dialogs, folder.path());
+  EXPECT_EQ(recorder->state().held, held);
 }
 
 }  // namespace
