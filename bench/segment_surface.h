@@ -40,6 +40,9 @@ class SegmentSurface : public platform::Surface {
     t_.line(x1, y1, x2, y2, c);
   }
   void point(float x, float y) override { t_.point(x, y); }
+  void fill_rect(float x1, float y1, float x2, float y2, platform::Colour c) override {
+    t_.fill_rect(x1, y1, x2, y2, c);
+  }
   int pen_width() const override { return t_.pen_width(); }
   void set_pen_width(int width) override { t_.set_pen_width(width); }
   platform::Colour foreground() const override { return t_.foreground(); }

@@ -48,6 +48,10 @@ class Surface {
   // One point in the foreground colour, as wide as the pen.
   virtual void point(float x, float y) = 0;
 
+  // Fills the rectangle between the corners (x1, y1) and (x2, y2), in user coordinates, with the
+  // colour; always painted, whatever the drawing mode.
+  virtual void fill_rect(float x1, float y1, float x2, float y2, Colour colour) = 0;
+
   // Trace through the points (first_x + k, ys[k]) for k = 0 .. count - 1, joined by straight
   // lines: the same picture as count - 1 calls of line() between neighbours, drawn fast however
   // many points share a pixel column. Solid, in the current pen width and drawing mode.

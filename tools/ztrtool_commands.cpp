@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "recorder/analysis/clipboard_text.h"
+#include "recorder/files/notes_text.h"
 #include "recorder/files/recording_file.h"
-#include "recorder/files/text_encoding.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::tools {
@@ -21,7 +21,9 @@ constexpr const char* kHelp =
     "\n"
     "Commands:\n"
     "  info FILE      the settings stored with the recording, its sample count and duration,\n"
-    "                 and its notes (control characters shown as \\xNN, a backslash as \\\\)\n"
+    "                 its notes (control characters shown as \\xNN, a backslash as \\\\), and\n"
+    "                 the stretches of samples the recorder held while the unit did not\n"
+    "                 answer (copies of the last values, not measurements)\n"
     "  export FILE [--from N] [--to M] [--csv]\n"
     "                 writes samples N to M (by default all of them) to standard output as\n"
     "                 the text table the recorder's Copy puts on the clipboard: a header line,\n"
@@ -57,9 +59,7 @@ bool load(const std::string& path, files::LoadedRecording& loaded, std::ostream&
 // The notes as terminal-safe text: each line break of the notes starts a new line indented under
 // the first, a backslash doubles, and every other control character (which a terminal could take
 // as a command) is written as \xNN. The code page decodes to no C1 controls.
-std::string printable_notes(const std::string& notes) {
-  const size_t end = notes.find_last_not_of(' ');
-  const std::string text = files::from_windows1252(end == std::string::npos ? "" : notes.substr(0, end + 1));
+std::string printable_notes(const std::string& text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -78,9 +78,25 @@ std::string printable_notes(const std::string& notes) {
   return out;
 }
 
+// The stretches the notes list as held while the unit did not answer: how many samples in all,
+// then each as the notes name it.
+void held_stretches(const HeldStretches& held, std::ostream& out) {
+  size_t samples = 0;
+  for (const HeldStretch& s : held.list()) samples += s.count();
+  out << "held samples (no answer from the unit): " << samples;
+  if (!held.empty()) {
+    out << " in " << held.list().size() << (held.list().size() == 1 ? " stretch" : " stretches");
+  }
+  out << "\n";
+  for (const HeldStretch& s : held.list()) out << "  " << files::held_line(s) << "\n";
+}
+
 int info(const std::string& path, std::ostream& out, std::ostream& err) {
   files::LoadedRecording r;
   if (!load(path, r, err)) return kBadFile;
+  // The notes without their padding and without the list of held stretches at their end.
+  const size_t recorded = r.header.rec_next > 1 ? static_cast<size_t>(r.header.rec_next) - 1 : 0;
+  const files::NotesField notes = files::read_notes_field(r.notes, recorded);
   const files::RecordingHeader& h = r.header;
   const auto f = [](float v) { return numbers::format_shortest(v); };
   const double samples = h.rec_next - 1.0;
@@ -100,7 +116,8 @@ int info(const std::string& path, std::ostream& out, std::ostream& err) {
       << "temperature compensation: " << (h.tc_off == 1 ? "off" : "on") << "\n"
       << "colours: CH1 " << f(h.color_cur1) << ", CH2 " << f(h.color_cur2) << ", T1 "
       << f(h.color_temp1) << ", T2 " << f(h.color_temp2) << "\n"
-      << "notes: " << printable_notes(r.notes) << "\n";
+      << "notes: " << printable_notes(notes.text) << "\n";
+  held_stretches(notes.held, out);
   return 0;
 }
 

@@ -102,6 +102,17 @@ void QtSurface::point(float x, float y) {
   mark_changed(QRect(left, top, size, size));
 }
 
+void QtSurface::fill_rect(float x1, float y1, float x2, float y2, Colour colour) {
+  const QRect device = QRect(QPoint(pixel_x(x1), pixel_y(y1)), QPoint(pixel_x(x2), pixel_y(y2)))
+                           .normalized()
+                           .intersected(image_.rect());
+  if (device.isEmpty()) return;
+  QPainter painter(&image_);
+  if (dpr_ != 1.0) painter.scale(1.0 / dpr_, 1.0 / dpr_);
+  painter.fillRect(device, to_qcolor(colour));
+  mark_changed(device);
+}
+
 void QtSurface::polyline(float first_x, const float* ys, int count) {
   polyline(first_x, ys, count, foreground_);
 }

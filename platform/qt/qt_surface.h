@@ -38,6 +38,7 @@ class QtSurface : public Surface {
   void line(float x1, float y1, float x2, float y2) override;
   void line(float x1, float y1, float x2, float y2, Colour colour) override;
   void point(float x, float y) override;
+  void fill_rect(float x1, float y1, float x2, float y2, Colour colour) override;
   void polyline(float first_x, const float* ys, int count) override;
   void polyline(float first_x, const float* ys, int count, Colour colour) override;
   int pen_width() const override { return pen_width_; }

@@ -41,7 +41,7 @@ void AcquisitionTick::run() {
     s.temp1 = held[2];
     s.temp2 = held[3];
   }
-  show_answer(result != ReadResult::NoAnswer);
+  note_answer(result);
   if (result == ReadResult::Ready) {
     filter();
     convert_current(Channel::Ch1, source);
@@ -51,19 +51,39 @@ void AcquisitionTick::run() {
     settle_zero(Channel::Ch2, source);
     apply_marker();
   }
-  publish_and_store();
+  publish_and_store(result);
 }
 
-void AcquisitionTick::show_answer(bool answered) {
+int64_t AcquisitionTick::now() const { return clock_of(context_.platform).seconds_of_day(); }
+
+void AcquisitionTick::note_answer(ReadResult result) {
   std::string& notice = state_.link_notice;
-  if (answered == notice.empty()) return;
-  if (answered) {
+  if (result == ReadResult::Ready) {
+    unanswered_ = 0;
+    silent_ = false;
+    pending_first_ = 0;
+    if (notice.empty()) return;
     notice.clear();
   } else {
-    const int64_t now = clock_of(context_.platform).seconds_of_day();
-    notice = "No answer from the unit since " + numbers::format_clock_time(now);
+    if (unanswered_ == 0) silent_since_s_ = now();
+    ++unanswered_;
+    // A device that refuses a call has not answered at once; a busy meter after a few polls.
+    if (silent_ || (result == ReadResult::Busy && unanswered_ <= kBusyPollsTolerated)) return;
+    silent_ = true;
+    notice = "No answer from the unit since " + numbers::format_clock_time(silent_since_s_);
   }
   Procedures::call(context_.procedures.show_status_field);
+}
+
+// The sample at `index` is a held copy; so are those stored since the unanswered polls began.
+void AcquisitionTick::mark_held(size_t index) {
+  const int64_t time = now();
+  for (size_t i = pending_first_ > 0 ? pending_first_ : index; i < index; ++i) {
+    state_.held.hold(i, pending_since_s_);
+  }
+  state_.held.hold(index, time);
+  pending_first_ = index + 1;
+  pending_since_s_ = time;
 }
 
 void AcquisitionTick::filter() {
@@ -71,13 +91,18 @@ void AcquisitionTick::filter() {
   const auto pos = static_cast<size_t>(s.filter_pos);
   s.filter_hist1[pos] = s.cur1;
   s.filter_hist2[pos] = s.cur2;
+  s.filter_written[pos] = true;
   s.filter_sum1 = 0;
   s.filter_sum2 = 0;
-  // Slots never written since start-up hold 0 and take part, as the meter software always did.
+  // A slot never written since start-up counts as this tick's input: a recording started soon
+  // after the first On begins at the measured value, not with a ramp up from zero. A written slot
+  // keeps its reading, also after the order was lowered and raised again.
   const double share = 1.0 / s.filter_order;
   for (size_t k = 1; k <= static_cast<size_t>(s.filter_order); ++k) {
-    s.filter_sum1 += s.filter_hist1[k] * share;
-    s.filter_sum2 = static_cast<float>(s.filter_sum2 + s.filter_hist2[k] * share);
+    const bool written = s.filter_written[k];
+    s.filter_sum1 += (written ? s.filter_hist1[k] : s.cur1) * share;
+    const float slot2 = written ? s.filter_hist2[k] : s.cur2;
+    s.filter_sum2 = static_cast<float>(s.filter_sum2 + slot2 * share);
   }
   s.cur1 = static_cast<float>(s.filter_sum1);
   s.cur2 = s.filter_sum2;
@@ -134,14 +159,26 @@ void AcquisitionTick::apply_marker() {
   }
 }
 
-void AcquisitionTick::publish_and_store() {
+void AcquisitionTick::publish_and_store(ReadResult result) {
   RecorderState& s = state_;
   s.live_cur1 = s.cur1;
   s.live_cur2 = s.cur2;
   s.live_temp1 = s.temp1;
   s.live_temp2 = s.temp2;
   // A full store silently keeps only the live values.
-  if (recording(window_) && s.append(s.cur1, s.cur2, s.temp1, s.temp2)) note_change(context_);
+  const auto index = static_cast<size_t>(numbers::round_half_even(s.rec_next));
+  if (!recording(window_) || !s.append(s.cur1, s.cur2, s.temp1, s.temp2)) {
+    pending_first_ = 0;  // the samples of a run are marked only while they follow one another
+    return;
+  }
+  if (result != ReadResult::Ready) {
+    if (pending_first_ == 0 || pending_first_ > index) {
+      pending_first_ = index;
+      pending_since_s_ = silent_since_s_;
+    }
+    if (silent_) mark_held(index);
+  }
+  note_change(context_);
 }
 
 }  // namespace zetra

@@ -74,6 +74,7 @@ bool EditOperations::copy() {
     }
   }
   s.clip_count = static_cast<float>(count);
+  s.clip_held = s.held.slice(static_cast<size_t>(run.first), count);
   const std::string text =
       table_text(s, s, TableRange{first_position, static_cast<size_t>(run.first), count});
   context_.platform.clipboard.clear();
@@ -92,6 +93,7 @@ StoreChange EditOperations::remove(IndexRun run) {
                                     static_cast<size_t>(run.count), static_cast<size_t>(end));
   s.rec_next -= static_cast<float>(run.count);
   s.shown_count = s.rec_next;
+  s.held.remove(static_cast<size_t>(run.first), static_cast<size_t>(run.count));
   return undo;
 }
 
@@ -158,6 +160,8 @@ bool EditOperations::paste() {
                                     static_cast<size_t>(end));
   s.rec_next += static_cast<float>(count);
   s.shown_count = s.rec_next;
+  // Held copies stay marked wherever they are pasted.
+  s.held.insert(static_cast<size_t>(at), static_cast<size_t>(count), s.clip_held);
   follow_up();
   record(std::move(before), std::move(undo));
   return true;

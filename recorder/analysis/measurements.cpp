@@ -362,6 +362,20 @@ void integral_readout(RecorderState& s) {
   s.readout = std::move(text);
 }
 
+// "   (includes n held samples: no answer from the unit)" when the samples between the
+// selection's edges, both included, take in any the unit did not deliver.
+std::string held_note(const RecorderState& s) {
+  if (s.held.empty()) return {};
+  const int64_t a = index_at(s, std::min(s.sel_start, s.sel_end));
+  const int64_t b = std::min(index_at(s, std::max(s.sel_start, s.sel_end)), last_recorded(s));
+  if (b < 1 || a > b) return {};
+  const size_t held =
+      s.held.count_in(static_cast<size_t>(std::max<int64_t>(a, 1)), static_cast<size_t>(b));
+  if (held == 0) return {};
+  return "   (includes " + std::to_string(held) + (held == 1 ? " held sample" : " held samples") +
+         ": no answer from the unit)";
+}
+
 }  // namespace
 
 std::string hover_readout(const RecorderState& s, float x) {
@@ -391,6 +405,7 @@ bool measure(RecorderState& s, Measurement mode) {
     case Measurement::Integral: integral_readout(s); break;
   }
   s.sel_scan = s.sel_start;  // sel_scan rests at sel_start whenever no scan runs
+  if (shown) s.readout += held_note(s);
   return shown;
 }
 

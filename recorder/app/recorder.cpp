@@ -11,6 +11,7 @@
 #include "recorder/analysis/undo_commands.h"
 #include "recorder/files/files_subsystem.h"
 #include "recorder/files/port_choice.h"
+#include "recorder/files/settings_file.h"
 #include "recorder/chart/blank_surface.h"
 #include "recorder/chart/chart.h"
 #include "recorder/window/control_set.h"
@@ -64,9 +65,19 @@ void Recorder::start() {
   files_->journal.offer_recovery();  // a recording left unsaved by a crash
 }
 
+void Recorder::end_session() {
+  files_->journal.keep_for_next_start();
+  files::SettingsCommands& settings = files_->settings;
+  files::write_settings(settings.path(), settings.collect(), settings.faults);  // no message
+  Procedures::call(procedures_.end_program);
+}
+
 void Recorder::install_procedures() {
   // The chart installs r_line, r_linef, d_grad, clsp1, resetp, nhs1_set and nhs1_setb itself.
-  procedures_.show_status_field = [this] { show_status_field(state_, window_); };
+  procedures_.show_status_field = [this] {
+    files_->notes.show_room();  // the notes' room is part of the field, and the pane's limit
+    show_status_field(state_, window_);
+  };
 }
 
 }  // namespace zetra

@@ -46,6 +46,11 @@ class Recorder {
 
   // The start-up sequence of the main window's load event.
   void start();
+  // The session ends (logout, shutdown, a termination request): ends the program as the window
+  // closing would, without asking anything and without messages. The recovery journal is brought
+  // up to date and kept while the recording has unsaved changes, so that the next start offers it
+  // back; the settings file is written; then the program ends.
+  void end_session();
 
   RecorderState& state() { return state_; }
   WindowModel& window() { return window_; }

@@ -23,6 +23,7 @@ class BlankSurface : public platform::Surface {
   void line(float, float, float, float) override {}
   void line(float, float, float, float, platform::Colour) override {}
   void point(float, float) override {}
+  void fill_rect(float, float, float, float, platform::Colour) override {}
   void polyline(float, const float*, int) override {}
   void polyline(float, const float*, int, platform::Colour) override {}
   int pen_width() const override { return pen_width_; }

@@ -99,6 +99,24 @@ void ChartRenderer::draw_collected(const Pass& pass) {
   s.last_t2 = ys_[3].back();
 }
 
+void ChartRenderer::shade_held(float newest) {
+  const RecorderState& s = context_.state;
+  for (const HeldStretch& held : s.held.list()) {
+    if (static_cast<float>(held.first) > newest) break;
+    const float last = std::min(static_cast<float>(held.last), newest);
+    const float x1 = std::max(0.0f, static_cast<float>(held.first) - s.view_start - 0.5f);
+    const float x2 = std::min(s.view_width, last - s.view_start + 0.5f);
+    if (x1 < x2) chart_.fill_rect(x1, 0, x2, s.span1, kHeldShade);
+  }
+}
+
+bool ChartRenderer::held_at(float x) const {
+  const RecorderState& s = context_.state;
+  if (s.held.empty()) return false;
+  const float index = rnd(s.view_start + x);
+  return index >= 1 && s.held.holds(static_cast<size_t>(index));
+}
+
 void ChartRenderer::set_chart_scale() {
   const RecorderState& s = context_.state;
   chart_.set_scale(s.span1, -s.span1, s.view_width);
@@ -109,8 +127,9 @@ void ChartRenderer::r_line() {
   s.drawing = 1;
   set_chart_scale();
   chart_.clear();
-  d_grad();
   const float newest = s.shown_count - 1;
+  shade_held(newest);
+  d_grad();
   if (s.shown_count > 1 && rnd(s.view_start + 1) <= newest) {
     const Pass pass = begin_pass();
     for (auto& ys : ys_) ys.clear();
@@ -132,6 +151,7 @@ void ChartRenderer::r_linef() {
   chart_.clear();
   s.view_start += s.view_width / 10;
   s.pen_x = 1;
+  shade_held(s.shown_count - 1);
   d_grad();
   const Pass pass = begin_pass();
   for (auto& ys : ys_) ys.clear();
@@ -149,7 +169,9 @@ void ChartRenderer::live_tick() {
   if (s.drawing == 1) return;
   s.shown_count = s.rec_next;
   const Pass pass = begin_pass();
+  bool held = false;
   while (rnd(s.view_start + s.pen_x) < rnd(s.shown_count)) {
+    held = held || held_at(s.pen_x);
     if (s.pen_x == 1) {
       first_point(pass);
     } else {
@@ -164,6 +186,9 @@ void ChartRenderer::live_tick() {
       s.hs_busy = 0;
     }
   }
+  // Held samples are shaded behind the grid, the legend and the traces: drawn again whole, as
+  // seldom as a silent unit brings them.
+  if (held) r_line();
 }
 
 void ChartRenderer::clsp1() {

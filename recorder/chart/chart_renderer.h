@@ -11,6 +11,9 @@
 
 namespace zetra::chart {
 
+// The shade behind samples the unit did not deliver (0x00BBGGRR): light grey.
+inline constexpr platform::Colour kHeldShade = 0xD4D4D4;
+
 class ChartRenderer {
  public:
   // `chart` is the chart p1 in chart units; `layer` is the window's own drawing layer in twips.
@@ -43,6 +46,10 @@ class ChartRenderer {
   void step(const Pass& pass);
   void collect(const Pass& pass, float x);
   void draw_collected(const Pass& pass);
+  // Shades the held stretches among the samples drawn, behind the traces: a band the width of
+  // the samples over the chart's height.
+  void shade_held(float newest);
+  bool held_at(float x) const;  // whether the sample at chart x is held
   void set_chart_scale();
   void draw_grid();
   void draw_ticks(const platform::TwipsRect& chart);

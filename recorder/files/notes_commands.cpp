@@ -1,6 +1,33 @@
 #include "recorder/files/notes_commands.h"
 
+#include <algorithm>
+#include <string>
+
+#include "recorder/files/notes_text.h"
+
 namespace zetra::files {
+
+std::string notes_room_notice(int64_t room, size_t unlisted, bool pane_shown) {
+  const auto count = [](int64_t n, const char* one, const char* more) {
+    return std::to_string(n) + (n == 1 ? one : more);
+  };
+  if (unlisted > 0 && room < 0) {
+    return "Notes full: " + count(static_cast<int64_t>(unlisted), " stretch", " stretches") +
+           " without an answer not listed, " + count(-room, " byte", " bytes") + " short";
+  }
+  if (room < 0) return "Notes: " + count(-room, " byte", " bytes") + " too many, not saved";
+  if (!pane_shown) return {};
+  return "Notes: " + count(room, " byte", " bytes") + " left";
+}
+
+void NotesCommands::show_room() {
+  const RecorderState& s = context_.state;
+  Control& pane = context_.window["nt1"];
+  const ComposedNotes notes = compose_notes_field(pane.caption, s.notes_line_break, s.held);
+  const int64_t units = static_cast<int64_t>(utf16_units(pane.caption));
+  pane.max_length = static_cast<int>(std::max<int64_t>(0, units + notes.room));
+  context_.state.notes_notice = notes_room_notice(notes.room, notes.unlisted, pane.visible);
+}
 
 void remember_window_geometry(RecorderContext& context) {
   platform::WindowFrame* frame = context.platform.frame;
@@ -24,6 +51,7 @@ void NotesCommands::show_notes(bool on) {
   context_.window.check(on ? "pnoteson" : "pnotesoff");
   context_.window["nt1"].visible = on;
   remember_window_geometry(context_);
+  Procedures::call(context_.procedures.show_status_field);
   Procedures::call(context_.procedures.r_line);
 }
 
@@ -36,7 +64,7 @@ void NotesCommands::print_notes() {
     printer->set_scale(-400, -600, printer->page_width_twips(), printer->page_height_twips());
     printer->set_font_size(12);
     printer->set_position(0, 0);
-    printer->print(context_.window["nt1"].caption);
+    printer->print(notes_with_held_lines(context_.window["nt1"].caption, context_.state.held));
     if (printer->end_document()) return;
     error = printer->error();
   } else if (printer != nullptr) {

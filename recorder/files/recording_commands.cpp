@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "recorder/chart/scale_menus.h"
-#include "recorder/files/text_encoding.h"
+#include "recorder/files/notes_text.h"
 #include "recorder/window/change_tracking.h"
 #include "recorder/window/recording_steps.h"
 #include "recorder/window/tc_mode.h"
@@ -33,6 +33,15 @@ bool names_another_file(const std::string& name, const std::string* current) {
 }
 
 }  // namespace
+
+std::string notes_field(const RecorderState& s, const WindowModel& window) {
+  return notes_field(s, window, s.held);
+}
+
+std::string notes_field(const RecorderState& s, const WindowModel& window,
+                        const HeldStretches& held) {
+  return compose_notes_field(window["nt1"].caption, s.notes_line_break, held).field;
+}
 
 RecordingHeader header_from(const RecorderState& s, const WindowModel& window) {
   RecordingHeader h;
@@ -162,7 +171,7 @@ bool RecordingCommands::write(const std::string& path) {
   const RecorderState& s = context_.state;
   const TraceView traces{s.rec_cur1.data(), s.rec_cur2.data(), s.rec_temp1.data(),
                          s.rec_temp2.data(), s.rec_cur1.size()};
-  const std::string notes = to_windows1252(context_.window["nt1"].caption);
+  const std::string notes = notes_field(s, context_.window);
   bool read_only = false;
   const std::string error =
       write_recording(path, header_from(s, context_.window), notes, traces, faults, &read_only);
@@ -236,7 +245,12 @@ void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded) {
   s.tc_start2 = h.tc_start2;
   s.tc_factor1 = h.tc_factor1;
   s.tc_factor2 = h.tc_factor2;
-  context.window["nt1"].caption = from_windows1252(loaded.notes);
+  // The pane shows the notes without the field's padding and without the list of held
+  // stretches at its end, which the recorder keeps itself.
+  NotesField notes = read_notes_field(loaded.notes, s.recorded_count());
+  context.window["nt1"].caption = std::move(notes.text);
+  s.notes_line_break = std::move(notes.line_break);
+  s.held = std::move(notes.held);
   show_tc_mode(s, context.window, h.tc_off != 1);
   chart::bring_scale_controls_in_line(context);
   chart::set_up_horizontal_bar(context);

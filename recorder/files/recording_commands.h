@@ -58,6 +58,13 @@ class RecordingCommands {
 // control brought in line, the live plotter off and the chart redrawn.
 void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded);
 
+// The notes field of a recording file (Windows-1252, unpadded): the pane's text with the file's
+// line breaks, then the list of the stretches without an answer from the unit.
+std::string notes_field(const RecorderState& state, const WindowModel& window);
+// The same with another list of held stretches.
+std::string notes_field(const RecorderState& state, const WindowModel& window,
+                        const HeldStretches& held);
+
 // The settings block of a recording file from the recorder's fields and controls.
 RecordingHeader header_from(const RecorderState& state, const WindowModel& window);
 

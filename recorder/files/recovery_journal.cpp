@@ -12,7 +12,6 @@
 #include "platform/paths.h"
 #include "recorder/files/recording_commands.h"
 #include "recorder/files/regular_file.h"
-#include "recorder/files/text_encoding.h"
 
 namespace zetra::files {
 namespace {
@@ -75,11 +74,13 @@ std::string RecoveryJournal::path() const {
 
 // The settings frame of the recorder as it is now, then the file frame: the current file and
 // that file as it was when the journal first named it.
-std::vector<uint8_t> RecoveryJournal::settings_frame() const {
+std::vector<uint8_t> RecoveryJournal::settings_frame(bool held) const {
   RecordingHeader h = header_from(context_.state, context_.window);
   h.rec_next = h.shown_count = h.view_start = 1;
   std::vector<uint8_t> frame;
-  append_settings_frame(frame, h, to_windows1252(context_.window["nt1"].caption));
+  const std::string notes = held ? notes_field(context_.state, context_.window)
+                                 : notes_field(context_.state, context_.window, HeldStretches{});
+  append_settings_frame(frame, h, notes);
   const std::string& name = context_.state.file_name;
   append_file_frame(frame, name, name == identity_name_ ? identity_ : identity_of(name));
   return frame;
@@ -154,7 +155,8 @@ void RecoveryJournal::sync() {
     return;
   }
   std::vector<uint8_t> out, settings = settings_frame();
-  if (settings != written_) out = settings;
+  if (settings != written_ && !defer_held_list()) out = settings;
+  const bool settings_out = !out.empty();
   if (end > end_ || s.rec_next != rec_next_) add_samples(out, end_, end, s.rec_next);
   if (out.empty()) return;
   const bool ok = append(out);
@@ -163,7 +165,20 @@ void RecoveryJournal::sync() {
   hash_ = hash_from(hash_, end_, end);
   end_ = end;
   rec_next_ = s.rec_next;
-  written_ = std::move(settings);
+  if (settings_out) {
+    written_ = std::move(settings);
+    written_plain_ = settings_frame(false);
+    held_syncs_ = 0;
+  }
+}
+
+// A settings frame is a whole record (25 KB): one per sync for a held stretch that grows at every
+// tick would fill the disk during a long silence. Only the list changed, and the recording runs:
+// it waits, for a minute at most.
+bool RecoveryJournal::defer_held_list() {
+  if (quiet_ || !recording_runs(context_.window)) return false;
+  if (settings_frame(false) != written_plain_) return false;
+  return ++held_syncs_ < kHeldListSyncs;
 }
 
 // This program's own journal name, locked for as long as the journal lives.
@@ -180,7 +195,7 @@ bool RecoveryJournal::hold_journal() {
 void RecoveryJournal::report(bool ok) {
   std::string& notice = context_.state.journal_notice;
   const std::string now = ok ? std::string() : "Recovery journal not written: " + error_;
-  if (!ok && !told_) {
+  if (!ok && !told_ && !quiet_) {
     told_ = true;
     context_.platform.dialogs.message_box(
         "The recovery journal in " + folder() + " cannot be written (" + error_ +
@@ -221,6 +236,8 @@ bool RecoveryJournal::rewrite() {
   store_ = s.rec_cur1.data();
   store_size_ = s.rec_cur1.size();
   written_ = std::move(settings);
+  written_plain_ = settings_frame(false);
+  held_syncs_ = 0;
   return true;
 }
 
@@ -256,6 +273,16 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
   return ok;
 }
 
+void RecoveryJournal::keep_for_next_start() {
+  if (!context_.state.unsaved()) {
+    discard();
+    return;
+  }
+  quiet_ = true;
+  sync();
+  quiet_ = false;
+}
+
 void RecoveryJournal::discard() {
   if (lock_.held()) {
     std::error_code ignored;
@@ -269,6 +296,8 @@ void RecoveryJournal::discard() {
   store_ = nullptr;
   store_size_ = 0;
   written_.clear();
+  written_plain_.clear();
+  held_syncs_ = 0;
   identity_name_.clear();
   told_ = false;
   if (!error_.empty()) {

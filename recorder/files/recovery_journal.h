@@ -30,6 +30,9 @@ std::string lock_path_of(const std::string& journal);
 // The journals in `folder` whose program no longer holds their lock, newest first.
 std::vector<std::string> orphaned_journals(const std::string& folder);
 inline constexpr int kJournalTicks = 4;  // Timer3 ticks (700 ms each) between journal writes
+// While a silent unit lengthens its held stretch at every tick, the list goes to the journal
+// every this many syncs (about a minute), and at once when the recording stops or ends.
+inline constexpr int kHeldListSyncs = 20;
 
 class RecoveryJournal {
  public:
@@ -43,6 +46,10 @@ class RecoveryJournal {
   void tick();
   // Brings the journal up to date now: appends what is new, or writes it anew after an edit.
   void sync();
+  // The session ends and nobody is there to answer a message: brings the journal up to date when
+  // the recording has unsaved changes and keeps it for the next start; without such changes the
+  // journal goes. A failure is not shown.
+  void keep_for_next_start();
   // The recording is safe elsewhere (saved, or the user chose to end without it).
   void discard();
   // The store may have been edited (every edit ends with a full redraw): checked at the next sync.
@@ -68,7 +75,9 @@ class RecoveryJournal {
 
  private:
   // The settings frame of the recorder as it is now, its counters left out (they change each tick).
-  std::vector<uint8_t> settings_frame() const;
+  // `held`: with the list of held stretches in the notes, as a recording file keeps it.
+  std::vector<uint8_t> settings_frame(bool held = true) const;
+  bool defer_held_list();
   size_t covered_end() const;
   uint64_t hash_from(uint64_t hash, size_t from, size_t to) const;
   bool rewrite();
@@ -93,8 +102,11 @@ class RecoveryJournal {
   const float* store_ = nullptr;  // identity of the store journaled (a new allocation rewrites)
   size_t store_size_ = 0;
   std::vector<uint8_t> written_;  // the settings and file frames as last journaled
+  std::vector<uint8_t> written_plain_;  // the same without the list of held stretches
+  int held_syncs_ = 0;  // syncs that left a lengthened list of held stretches for later
   std::string error_;
   bool told_ = false;          // the user has been told of a failure of this journal
+  bool quiet_ = false;         // the session is ending: failures are not shown
   platform::FileLock lock_;    // held from the first write until the journal goes
   std::string identity_name_;  // the file whose identity the journal keeps
   FileIdentity identity_;

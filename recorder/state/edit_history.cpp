@@ -17,7 +17,8 @@ size_t live_end(float rec_next) {
 // Swapped arrays count only up to the recording they held: zero pages never touched cost nothing.
 size_t EditStep::bytes() const {
   const RecordingSnapshot& held = change.kind == StoreChange::Kind::Swap ? before : after;
-  return change.bytes(live_end(held.rec_next) + 1) + before.notes.size() + after.notes.size();
+  return change.bytes(live_end(held.rec_next) + 1) + before.notes.size() + after.notes.size() +
+         before.held.bytes() + after.held.bytes();
 }
 
 void EditHistory::record(EditStep step) {

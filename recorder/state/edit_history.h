@@ -20,6 +20,7 @@ struct RecordingSnapshot {
   float sample_interval = 0.5f;
   std::string notes;
   std::string file_name;
+  HeldStretches held;
 };
 
 struct EditStep {

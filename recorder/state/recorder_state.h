@@ -22,6 +22,9 @@ struct AcquisitionWorkingState {
   float cur1_lead = 0, cur2_lead = 0, temp1_lead = 0, temp2_lead = 0;  // 1.0 when lead bit set
   std::array<float, kFilterSlots> filter_hist1{};
   std::array<float, kFilterSlots> filter_hist2{};
+  // Whether a tick has written the slot since start-up; one never written stands for the input
+  // of the tick that averages it, so no reading is invented before the ring has filled.
+  std::array<bool, kFilterSlots> filter_written{};
   int16_t filter_pos = 1;  // slot the next tick writes, 1..filter_order
   double filter_sum1 = 0;  // CH1 sum is double, CH2 sum is float, as the meter software always had
   float filter_sum2 = 0;
@@ -89,6 +92,7 @@ struct Selection {
 struct CopyBuffer {
   std::vector<float> clip_cur1, clip_cur2, clip_temp1, clip_temp2;
   float clip_count = 0;
+  HeldStretches clip_held;  // the held samples among them, counted from 0 at index 1
 };
 
 struct FileState {
@@ -96,6 +100,9 @@ struct FileState {
   std::string help_file;       // app_path + "zetrat.hlp"
   std::string file_name;       // current recording file
   std::string window_caption;  // "ZetraII [ " + file_name + " ]"
+  // How the notes field of the recording's file breaks lines ("\r\n", "\r" or "\n"); the notes
+  // pane always holds "\n", and a save writes the file's own breaks back.
+  std::string notes_line_break = "\n";
 };
 
 // What the permanent field at the right of the status bar reports (the status field, `stfield`).
@@ -103,6 +110,7 @@ struct StatusNotices {
   std::string journal_notice;  // why the recovery journal cannot be written; empty while it can
   std::string link_notice;     // why no sample set arrives from the unit; empty while it answers
   std::string recording_notice;  // elapsed time and fill of a running recording; empty otherwise
+  std::string notes_notice;  // room left in the notes field while the pane shows, or what is over
 };
 
 // Whether the recording and its notes differ from what was last opened or written.

@@ -85,6 +85,7 @@ StoreChange RecordingStore::swap_arrays(TraceArrays arrays) {
   rec_temp1 = std::move(arrays.temp1);
   rec_temp2 = std::move(arrays.temp2);
   rec_capacity = arrays.capacity;
+  held.clear();
   return undo;
 }
 

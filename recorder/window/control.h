@@ -37,6 +37,10 @@ struct Control {
   std::string access_name;
   std::string description;
   std::string enter_runs;  // text boxes: the command that Enter in the box runs
+  // Text boxes: the most characters (UTF-16 code units, a line break counting one) the user may
+  // bring the box to by typing or pasting; what would go beyond is not taken. Deleting is always
+  // possible, also below a limit the text already exceeds. Negative: no limit.
+  int max_length = -1;
 
   // Scroll bars.
   int minimum = 0, maximum = 0, value = 0, small_change = 1, large_change = 1;

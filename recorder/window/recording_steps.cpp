@@ -20,6 +20,7 @@ RecordingSnapshot take_snapshot(const RecorderState& s, const WindowModel& windo
   shot.sample_interval = s.sample_interval;
   shot.notes = window["nt1"].caption;
   shot.file_name = s.file_name;
+  shot.held = s.held;
   return shot;
 }
 
@@ -30,6 +31,7 @@ void restore_snapshot(RecorderState& s, WindowModel& window, const RecordingSnap
   s.shown_count = shot.shown_count;
   s.view_start = shot.view_start;
   s.pen_x = shot.pen_x;
+  s.held = shot.held;
   if (shot.notes != other.notes) window["nt1"].caption = shot.notes;
   if (shot.file_name != other.file_name) {
     s.file_name = shot.file_name;

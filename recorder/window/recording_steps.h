@@ -8,10 +8,10 @@
 namespace zetra {
 
 RecordingSnapshot take_snapshot(const RecorderState& state, const WindowModel& window);
-// Puts the surroundings of `shot` back where a step went from `other` to `shot`: counters and view
-// bit for bit; the notes, the file name with the caption, the rate (its item and the acquisition
-// timer) and the memory item only where the step changed them, so that notes typed or a name
-// saved under since then stay.
+// Puts the surroundings of `shot` back where a step went from `other` to `shot`: counters, view
+// and the marks of held samples bit for bit; the notes, the file name with the caption, the rate
+// (its item and the acquisition timer) and the memory item only where the step changed them, so
+// that notes typed or a name saved under since then stay.
 void restore_snapshot(RecorderState& state, WindowModel& window, const RecordingSnapshot& shot,
                       const RecordingSnapshot& other);
 

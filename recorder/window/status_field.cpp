@@ -25,6 +25,7 @@ std::string status_field_text(const RecorderState& state) {
   } else if (!state.saved_time.empty()) {
     append(text, "Saved " + state.saved_time);
   }
+  append(text, state.notes_notice);
   return text;
 }
 

@@ -16,6 +16,17 @@ inline constexpr double kConversionTimeS = 0.1;
 // A long pause (device closed for an hour) advances the signal by at most this much.
 inline constexpr double kLongestStepS = 60.0;
 
+// A stretch of time, counted from the unit's first opening, in which it does not answer (every
+// call fails) or its meter stays busy: what a recorder must not mistake for measurements.
+struct QuietSpell {
+  double from_s = -1, to_s = -1;  // none while from_s < 0
+  bool busy = false;              // the meter busy instead of the unit silent
+};
+
+// "start,length" or "start,length,busy" in seconds, as ZETRA_STANDIN_QUIET gives it; none when
+// the text is empty or not of that form.
+QuietSpell parse_quiet_spell(const char* text);
+
 class ClockedUnit final : public Unit {
  public:
   using Clock = std::function<double()>;  // monotonic seconds
@@ -36,6 +47,7 @@ class ClockedUnit final : public Unit {
   bool read_block(uint8_t address, uint8_t count, int32_t* words) override;
 
   const MeterModel& model() const { return meter_.model; }
+  void set_quiet_spell(const QuietSpell& spell) { spell_ = spell; }
 
  private:
   // Hands the model the real time passed since its previous sample set.
@@ -55,6 +67,10 @@ class ClockedUnit final : public Unit {
   bool open_ = false;
   double last_read_s_ = 0.0;
   bool read_once_ = false;  // no block read yet: the first poll finds a set ready
+  QuietSpell spell_;
+  double opened_s_ = -1;  // when the unit was first opened
+  // Whether the spell holds now: false when there is none or it is not its time.
+  bool quiet() const;
 };
 
 }  // namespace zetra::standins

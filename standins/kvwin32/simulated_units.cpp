@@ -1,5 +1,6 @@
 // The units of the shared library beside zetra: clocked simulated base units in real time.
 #include <chrono>
+#include <cstdlib>
 
 #include "standins/kvwin32/clocked_unit.h"
 
@@ -16,8 +17,12 @@ double steady_seconds() {
 
 }  // namespace
 
+// ZETRA_STANDIN_QUIET="start,length[,busy]" gives every unit a quiet spell, for trying out what
+// the recorder makes of a unit that stops answering (or a meter stuck busy).
 std::unique_ptr<Unit> make_unit(uint8_t device) {
-  return std::make_unique<ClockedUnit>(kFirstSeed + device - 1, steady_seconds);
+  auto unit = std::make_unique<ClockedUnit>(kFirstSeed + device - 1, steady_seconds);
+  unit->set_quiet_spell(parse_quiet_spell(std::getenv("ZETRA_STANDIN_QUIET")));
+  return unit;
 }
 
 }  // namespace zetra::standins

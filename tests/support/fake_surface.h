@@ -27,6 +27,10 @@ class FakeSurface : public platform::Surface {
     std::string text;
     platform::Colour colour;
   };
+  struct Rect {
+    float x1, y1, x2, y2;
+    platform::Colour colour;
+  };
   struct Polyline {
     float first_x;
     std::vector<float> ys;
@@ -42,6 +46,7 @@ class FakeSurface : public platform::Surface {
     points.clear();
     texts.clear();
     polylines.clear();
+    rects.clear();
     clears = 0;
   }
   // The points drawn with the given pen width.
@@ -61,12 +66,16 @@ class FakeSurface : public platform::Surface {
     points.clear();
     texts.clear();
     polylines.clear();
+    rects.clear();
   }
   void line(float x1, float y1, float x2, float y2) override { line(x1, y1, x2, y2, fore); }
   void line(float x1, float y1, float x2, float y2, platform::Colour c) override {
     lines.push_back({x1, y1, x2, y2, c, pen, style, mode});
   }
   void point(float x, float y) override { points.push_back({x, y, fore, pen}); }
+  void fill_rect(float x1, float y1, float x2, float y2, platform::Colour c) override {
+    rects.push_back({x1, y1, x2, y2, c});
+  }
   void polyline(float first_x, const float* ys, int count) override {
     polyline(first_x, ys, count, fore);
   }
@@ -102,6 +111,7 @@ class FakeSurface : public platform::Surface {
   std::vector<Point> points;
   std::vector<Text> texts;
   std::vector<Polyline> polylines;
+  std::vector<Rect> rects;
 };
 
 }  // namespace zetra::testing

@@ -177,5 +177,29 @@ TEST_F(ZtrtoolTest, UsageErrorsGoToStandardError) {
   }
 }
 
+// A unit that stopped answering during the recording: info counts the held samples and names each
+// stretch as the notes list it, and shows the notes without that list.
+TEST_F(ZtrtoolTest, InfoShowsTheStretchesHeldWhileTheUnitDidNotAnswer) {
+  EXPECT_NE(ztrtool({"info", path}).out.find("held samples (no answer from the unit): 0\n"),
+            std::string::npos);
+  h.recorder.press("crec");
+  h.clock.set(10, 31, 7);
+  for (int i = 0; i < 8; ++i) h.meter.push_busy();
+  for (int i = 0; i < 8; ++i) h.recorder.tick("Timer1");  // samples 31 .. 38
+  h.clock.set(10, 31, 11);
+  h.meter.push(standins::SampleSet{});
+  h.recorder.tick("Timer1");
+  h.recorder.press("crec");
+  h.recorder.press("psave");
+  const ToolRun info = ztrtool({"info", path});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("notes: ToolRun 3 \xC2\xB5" "A\n"
+                          "held samples (no answer from the unit): 8 in 1 stretch\n"
+                          "  No answer from the unit 10:31:07\xE2\x80\x93" "10:31:07 "
+                          "(samples 31\xE2\x80\x93" "38)\n"),
+            std::string::npos)
+      << info.out;
+}
+
 }  // namespace
 }  // namespace zetra::tools

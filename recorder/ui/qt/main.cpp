@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/qt/data_folder.h"
+#include "platform/qt/process_signals.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_device_library.h"
 #include "platform/qt/qt_dialogs.h"
@@ -27,6 +28,7 @@ int main(int argc, char* argv[]) {
     std::fputs(options.output.toLocal8Bit().constData(), failed ? stderr : stdout);
     return failed ? 2 : 0;
   }
+  zetra::platform::let_oversized_writes_fail();  // a Save past `ulimit -f` reports an error
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("zetra");  // the user's data folder is .../zetra
   QCoreApplication::setApplicationVersion(QString::fromStdString(zetra::ui::program_version()));
@@ -51,6 +53,12 @@ int main(int argc, char* argv[]) {
   printer.set_parent(&window);
   frame.attach(&window);  // the settings file's geometry, read at start-up, applies now
   recorder.procedures().end_program = [&window] { window.end_program(); };
+  // Logout or a termination request: end as the window closing would, asking nothing; a dialog
+  // open at that moment returns as cancelled.
+  zetra::platform::SessionEndSignals session_end([&recorder] {
+    recorder.end_session();
+    QCoreApplication::exit(0);
+  });
   window.show();
   if (!options.file.isEmpty()) {
     // Once the window is up, so that a message about the file appears over it.

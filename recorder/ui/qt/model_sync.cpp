@@ -49,7 +49,12 @@ void sync_text_box(const Control& control, QWidget& widget) {
   // The hidden scratch box can hold a whole recording as text: it is mirrored only when shown.
   if (!control.visible) return;
   const QString text = QString::fromStdString(control.caption);
+  // The model's text shown is not an edit: a box that writes it differently (a plain-text area
+  // turns CR LF into LF) must not hand that back as typed.
+  const QSignalBlocker quiet(widget);
   if (auto* edit = qobject_cast<QLineEdit*>(&widget)) {
+    const int limit = control.max_length < 0 ? 32767 : control.max_length;
+    if (edit->maxLength() != limit) edit->setMaxLength(limit);
     if (edit->text() != text) edit->setText(text);
   } else if (auto* area = qobject_cast<QPlainTextEdit*>(&widget)) {
     if (area->toPlainText() != text) area->setPlainText(text);

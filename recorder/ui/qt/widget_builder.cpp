@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <algorithm>
 
 #include "recorder/ui/qt/menu_builder.h"
 
@@ -62,10 +64,28 @@ class WidgetBuilder {
     auto* edit = new QPlainTextEdit(&central_);
     bind(control, edit);
     QObject::connect(edit, &QPlainTextEdit::textChanged, edit,
-                     [edited = events_.text_edited, name = control.name, edit] {
-                       edited(name, edit->toPlainText());
+                     [edited = events_.text_edited, &control, edit] {
+                       if (keep_within_limit(*edit, control)) return;  // the cut reports the text
+                       edited(control.name, edit->toPlainText());
                      });
     return edit;
+  }
+
+  // What typing or pasting brought beyond the box's limit is taken out again, just before the
+  // cursor where it went in; a box already beyond its limit may still shrink. True when text was
+  // taken out (which changes the text once more).
+  static bool keep_within_limit(QPlainTextEdit& edit, const Control& control) {
+    if (control.max_length < 0) return false;
+    const qsizetype length = edit.toPlainText().size();
+    const qsizetype before = QString::fromStdString(control.caption).size();
+    const qsizetype excess = length - std::max<qsizetype>(before, control.max_length);
+    if (excess <= 0) return false;
+    QTextCursor cursor = edit.textCursor();
+    const int end = cursor.position();
+    cursor.setPosition(std::max(0, end - static_cast<int>(excess)));
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    return true;
   }
 
   QScrollBar* scroll_bar(Control& control) {

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
+#include "recorder/acquisition/acquisition_tick.h"
 #include "recorder/numbers/number_format.h"
 #include "standins/meter/meter_model.h"
 #include "standins/meter/scripted_meter.h"
@@ -97,21 +99,75 @@ TEST_P(BothTransports, BusyTicksHoldTheValuesAndStoreThemAgain) {
   EXPECT_EQ(s.filter_pos, 1);
 }
 
-TEST_P(BothTransports, FilterAveragesTheRingIncludingSlotsNeverWritten) {
+// The CH1 current the filter gives for the ring's slots 1..order in slot order: the sum of
+// word x (1 / order) in double, then the normal-range conversion.
+float filtered_pa(const std::vector<double>& slots) {
+  double sum = 0;
+  for (double word : slots) sum += static_cast<float>(word) * (1.0 / static_cast<double>(slots.size()));
+  return static_cast<float>(static_cast<float>(sum) / 715.828 - 11697);
+}
+
+// A slot never written since start-up stands for the tick's own input, so the first samples are
+// the measured ones; a written slot keeps its reading through lowering and raising the order.
+TEST_P(BothTransports, FilterCountsSlotsNeverWrittenAsTheCurrentInput) {
   RecorderHarness h(GetParam());
-  h.recorder.press("porder2");
   h.connect();
-  const uint32_t word = 80000000;
-  for (int n = 0; n < 4; ++n) h.meter.push(make_words(valid_word(word), valid_word(0),
-                                                      valid_word(word), valid_word(0)));
-  h.recorder.tick("Timer1");
-  EXPECT_EQ(h.state().live_cur1, 44182.34375f);  // half the word: slot 2 still 0
-  h.recorder.tick("Timer1");
-  EXPECT_EQ(h.state().live_cur1, 100061.6875f);
-  h.recorder.press("porder10");  // slots 3..10 were never written: a fifth of the word
-  h.recorder.tick("Timer1");
-  EXPECT_EQ(h.state().live_cur1, 10654.73828125f);
-  EXPECT_EQ(h.state().live_cur2, 10654.73828125f);
+  h.recorder.press("crec");  // within the first eight ticks after start-up
+  const double w1 = 80000000, w2 = 9000000, w3 = 12345678, w4 = 30000000, w5 = 7654321;
+  for (double w : {w1, w2, w3, w4, w5}) {
+    h.meter.push(make_words(valid_word(static_cast<uint32_t>(w)), valid_word(0),
+                            valid_word(static_cast<uint32_t>(w)), valid_word(0)));
+  }
+  h.recorder.tick("Timer1");  // order 8, slot 1: no ramp up from -11697 pA
+  EXPECT_EQ(h.state().rec_cur1[1], filtered_pa({w1}));
+  EXPECT_EQ(h.state().rec_cur2[1], h.state().rec_cur1[1]);
+  h.recorder.tick("Timer1");  // slot 2; slots 3..8 stand for this tick's w2
+  EXPECT_EQ(h.state().rec_cur1[2], filtered_pa({w1, w2, w2, w2, w2, w2, w2, w2}));
+  h.recorder.tick("Timer1");  // slot 3
+  h.recorder.press("porder2");
+  h.recorder.tick("Timer1");  // slot 4 written, slots 1 and 2 averaged
+  EXPECT_EQ(h.state().live_cur1, filtered_pa({w1, w2}));
+  h.recorder.press("porder10");
+  h.recorder.tick("Timer1");  // slot 1; 3 and 4 keep their readings, 5..10 stand for w5
+  EXPECT_EQ(h.state().live_cur1, filtered_pa({w5, w2, w3, w4, w5, w5, w5, w5, w5, w5}));
+  // CH2 sums the same slots in float: near, and exactly what its own sum gives.
+  EXPECT_NEAR(h.state().live_cur2, h.state().live_cur1, 0.01);
+}
+
+// A meter busy for a few polls is held over, as it always was; one that stays busy longer counts
+// as not answering: every sample stored since its first busy poll is marked held, with the times
+// of day, and the status field says since when until a sample set arrives again.
+TEST_P(BothTransports, AMeterBusyForTooManyPollsIsMarkedHeldFromItsFirstBusyPoll) {
+  RecorderHarness h(GetParam());
+  h.connect();
+  h.recorder.press("crec");
+  const auto ready = [&h] { h.meter.push(make_words(valid_word(9000000), valid_word(20000000),
+                                                    valid_word(10000000), valid_word(21000000))); };
+  ready();
+  for (int n = 0; n < kBusyPollsTolerated; ++n) h.meter.push_busy();
+  ready();
+  for (int n = 0; n < kBusyPollsTolerated + 2; ++n) h.meter.push_busy();
+  ready();
+  const RecorderState& s = h.state();
+  const size_t first = kBusyPollsTolerated + 3, last = 2 * kBusyPollsTolerated + 4;
+  const int64_t t0 = 10 * 3600 + 31 * 60;
+  for (size_t tick = 1; tick <= last + 1; ++tick) {
+    h.clock.now = t0 + static_cast<int64_t>(tick);
+    h.recorder.tick("Timer1");
+    if (tick == kBusyPollsTolerated + 1 || tick == first + kBusyPollsTolerated - 1) {
+      EXPECT_EQ(s.link_notice, "") << "a few busy polls, tick " << tick;
+    }
+    if (tick == last) {
+      const std::string since = "No answer from the unit since " +
+                                numbers::format_clock_time(t0 + static_cast<int64_t>(first));
+      EXPECT_EQ(s.link_notice, since);
+      EXPECT_NE(h.window()["stfield"].caption.find(since), std::string::npos);
+    }
+  }
+  EXPECT_EQ(s.held.list(), (std::vector<HeldStretch>{{first, last, t0 + static_cast<int64_t>(first),
+                                                      t0 + static_cast<int64_t>(last)}}));
+  EXPECT_EQ(s.rec_cur1[last], s.rec_cur1[first - 1]) << "held copies of the last answer";
+  EXPECT_EQ(s.link_notice, "") << "answered again";
 }
 
 // Bit-exact arithmetic at words where single and double precision part: the CH1 sum is double,
@@ -173,6 +229,34 @@ TEST_P(BothTransports, ZeroCaptureInHighRangeKeepsNormalRangeUnits) {
   h.recorder.press("coz");
   h.recorder.tick("Timer1");
   EXPECT_EQ(h.state().zero_offset1, 0.0f);
+}
+
+// An offset taken in normal range is subtracted ten times over while the channel reads in its
+// high range, on either channel; one taken in high range zeroes that range's reading.
+TEST_P(BothTransports, ZeroedChannelsInHighRangeSubtractTenTimesTheOffset) {
+  RecorderHarness h(GetParam());
+  h.state().filter_order = 1;
+  h.connect();
+  const uint32_t normal = 20000000, high = 3000000;
+  h.meter.push(make_words(valid_word(normal), valid_word(0), valid_word(normal), valid_word(0)));
+  h.meter.push(make_words(valid_word(high), valid_word(0), valid_word(high), valid_word(0), true,
+                          true));
+  h.recorder.press("czero");
+  h.recorder.press("czero2");
+  h.recorder.tick("Timer1");
+  const float offset = static_cast<float>(float(normal) / 715.828 - 11697);
+  ASSERT_EQ(h.state().zero_offset1, offset);
+  ASSERT_EQ(h.state().zero_offset2, offset);
+  h.recorder.tick("Timer1");
+  const float high_unzeroed = static_cast<float>(float(high) * 10 / 715.828 - 116940);
+  EXPECT_EQ(h.state().live_cur1, high_unzeroed - 10.0f * offset);
+  EXPECT_EQ(h.state().live_cur2, high_unzeroed - 10.0f * offset);
+  EXPECT_EQ(h.state().range1, 1.0f);
+  h.recorder.press("czero");  // captured in high range: one tenth, in normal-range pA
+  h.recorder.tick("Timer1");
+  h.recorder.tick("Timer1");
+  EXPECT_EQ(h.state().zero_offset1, high_unzeroed / 10);
+  EXPECT_NEAR(h.state().live_cur1, 0.0f, 0.01f);
 }
 
 TEST_P(BothTransports, MarkerDipsOnlyCh1AndIsConsumedEvenWhenNotRecording) {

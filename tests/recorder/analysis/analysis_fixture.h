@@ -90,6 +90,7 @@ class LoggingSurface final : public platform::Surface {
     line(x1, y1, x2, y2);
   }
   void point(float, float) override {}
+  void fill_rect(float, float, float, float, platform::Colour) override {}
   void polyline(float, const float*, int) override {}
   void polyline(float, const float*, int, platform::Colour) override {}
   int pen_width() const override { return 1; }

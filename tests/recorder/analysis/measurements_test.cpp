@@ -281,5 +281,32 @@ TEST(Measurements, LongSelectionsAgreeWithADoublePrecisionTwin) {
   EXPECT_GT(compared, 20);
 }
 
+// A selection that takes in samples held while the unit did not answer says so, in every mode.
+TEST(Measurements, SaySoWhenTheSelectionTakesInHeldSamples) {
+  AnalysisFixture f;
+  f.record(100, ramp);
+  RecorderState& s = f.state;
+  ASSERT_TRUE(s.held.append({40, 49, -1, -1}));
+  const std::string seven = "   (includes 7 held samples: no answer from the unit)";
+  const auto ends_with = [](const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  };
+  f.select(30, 45);  // samples 31 .. 46 between the edges
+  for (Measurement mode : {Measurement::Delta, Measurement::Maximum, Measurement::Minimum,
+                           Measurement::Average, Measurement::Sample, Measurement::Integral}) {
+    ASSERT_TRUE(measure(s, mode));
+    EXPECT_TRUE(ends_with(s.readout, seven)) << s.readout;
+  }
+  f.select(45, 30);  // dragged the other way: the same samples
+  ASSERT_TRUE(measure(s, Measurement::Delta));
+  EXPECT_TRUE(ends_with(s.readout, seven)) << s.readout;
+  f.select(48, 60);
+  ASSERT_TRUE(measure(s, Measurement::Maximum));
+  EXPECT_TRUE(ends_with(s.readout, "   (includes 1 held sample: no answer from the unit)"));
+  f.select(0, 37.4f);  // up to sample 38: none held
+  ASSERT_TRUE(measure(s, Measurement::Average));
+  EXPECT_EQ(s.readout.find("held"), std::string::npos) << s.readout;
+}
+
 }  // namespace
-}  // namespace zetra::analysis
+}  // namespace zetra

@@ -2,6 +2,7 @@
 // Delete all, New, a rate and a memory change bring back.
 #include <gtest/gtest.h>
 
+#include "tests/recorder/files/temp_folder.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra {
@@ -113,6 +114,79 @@ TEST_F(UndoCommandsTest, UndoOfARateOrMemoryChangeBringsBackTheRecordingWithItsR
   ASSERT_TRUE(h.recorder.press("pundo"));  // and the delete under them
   EXPECT_EQ(s.rec_next, 1001.0f);
   EXPECT_EQ(s.rec_cur1[2], 2.0f);
+}
+
+// Selects the samples first .. first + count - 1 in the present view.
+void select_samples(RecorderState& s, float first, float count) {
+  s.sel_start = first - s.view_start;
+  s.sel_end = s.sel_start + count;
+}
+
+using Held = std::vector<HeldStretch>;
+
+// The marks of held samples go with their samples through Cut and Paste, Delete all and New, and
+// Undo and Redo bring back the marks of each step exactly.
+TEST_F(UndoCommandsTest, HeldMarksFollowEveryEditAndComeBackWithUndoAndRedo) {
+  ASSERT_TRUE(s.held.append({300, 309, 36000, 36009}));
+  ASSERT_TRUE(s.held.append({500, 504, -1, -1}));
+  const Held original = s.held.list();
+  select_samples(s, 305, 10);  // 305 .. 314: the end of the first stretch
+  ASSERT_TRUE(h.recorder.press("pcut"));
+  const Held cut = {{300, 304, 36000, 36004}, {490, 494, -1, -1}};
+  EXPECT_EQ(s.held.list(), cut);
+  EXPECT_EQ(s.clip_held.list(), (Held{{0, 4, 36005, 36009}}));
+  select_samples(s, 492, 2);  // pasted into the middle of the second stretch
+  ASSERT_TRUE(h.recorder.press("ppaste"));
+  const Held pasted = {{300, 304, 36000, 36004}, {490, 491, -1, -1}, {492, 496, 36005, 36009},
+                       {502, 504, -1, -1}};
+  EXPECT_EQ(s.held.list(), pasted);
+  EXPECT_EQ(s.rec_cur1[492], 305.0f);
+
+  ASSERT_TRUE(h.recorder.press("pundo"));
+  EXPECT_EQ(s.held.list(), cut);
+  ASSERT_TRUE(h.recorder.press("pundo"));
+  EXPECT_EQ(s.held.list(), original);
+  ASSERT_TRUE(h.recorder.press("predo"));
+  EXPECT_EQ(s.held.list(), cut);
+  ASSERT_TRUE(h.recorder.press("predo"));
+  EXPECT_EQ(s.held.list(), pasted);
+
+  h.dialogs.message_answers = {MessageAnswer::Ok};
+  ASSERT_TRUE(h.recorder.press("pcleara"));
+  EXPECT_TRUE(s.held.empty());
+  ASSERT_TRUE(h.recorder.press("pundo"));
+  EXPECT_EQ(s.held.list(), pasted);
+  h.dialogs.message_answers = {MessageAnswer::No};
+  h.dialogs.file_answers = {"/nonexistent-zetra/next.ztr"};
+  ASSERT_TRUE(h.recorder.press("pnew"));
+  EXPECT_TRUE(s.held.empty());
+  ASSERT_TRUE(h.recorder.press("pundo"));
+  EXPECT_EQ(s.held.list(), pasted);
+}
+
+// Open starts a new history: an Undo right after it has nothing to take back, and above all does
+// not apply a step of the recording before to the one just opened.
+TEST_F(UndoCommandsTest, UndoRightAfterOpenTakesNothingBackFromTheOpenedRecording) {
+  testing::TempFolder folder;
+  const std::string file = folder.file("other.ztr");
+  h.dialogs.file_answers = {file};
+  ASSERT_TRUE(h.recorder.press("psaveas"));
+  select_samples(s, 100, 50);
+  ASSERT_TRUE(h.recorder.press("pcut"));  // a step of the recording in memory
+  ASSERT_EQ(s.rec_next, 951.0f);
+
+  h.dialogs.message_answers = {MessageAnswer::No};  // do not save the cut first
+  h.dialogs.file_answers = {file};
+  ASSERT_TRUE(h.recorder.press("popen"));
+  ASSERT_EQ(s.rec_next, 1001.0f);
+  EXPECT_FALSE(w["pundo"].enabled);
+  EXPECT_FALSE(h.recorder.press("pundo"));
+  h.window()["pundo"].enabled = true;  // even forced, there is no step to apply
+  h.recorder.press("pundo");
+  EXPECT_EQ(s.rec_next, 1001.0f);
+  EXPECT_EQ(s.rec_cur1[100], 100.0f);
+  EXPECT_EQ(s.rec_cur1[1000], 1000.0f);
+  EXPECT_FALSE(s.unsaved());
 }
 
 }  // namespace

@@ -304,5 +304,52 @@ TEST(ChartRenderer, ClearingEmptiesRecordingAndChart) {
   EXPECT_EQ(h.chart_surface.text_x, 0.0f);
 }
 
+// Samples the unit did not deliver are shaded over the chart's height, a sample's width each,
+// within the view: by the full redraw per stretch, by the live plotter column by column.
+TEST(ChartRenderer, HeldStretchesAreShadedWhereTheirSamplesAreDrawn) {
+  RecorderHarness h;
+  RecorderState& s = h.state();
+  for (int i = 1; i <= 600; ++i) s.append(i, i, 20, 20);
+  s.shown_count = s.rec_next;
+  ASSERT_TRUE(s.held.append({10, 19, -1, -1}));
+  ASSERT_TRUE(s.held.append({390, 450, -1, -1}));  // runs out of the view
+  ASSERT_TRUE(s.held.append({590, 595, -1, -1}));  // beyond it
+  h.recorder.procedures().r_line();
+  const auto& rects = h.chart_surface.rects;
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0].x1, 8.5f);
+  EXPECT_EQ(rects[0].x2, 18.5f);
+  EXPECT_EQ(rects[0].y1, 0.0f);
+  EXPECT_EQ(rects[0].y2, 2000.0f);
+  EXPECT_EQ(rects[0].colour, kHeldShade);
+  EXPECT_EQ(rects[1].x1, 388.5f);
+  EXPECT_EQ(rects[1].x2, 400.0f);
+
+  s.view_start = 200;  // scrolled: the first stretch is out of sight, the third comes in
+  h.recorder.procedures().r_line();
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0].x1, 189.5f);
+  EXPECT_EQ(rects[1].x1, 389.5f);
+  EXPECT_EQ(rects[1].x2, 395.5f);
+
+  // The live plotter draws a tick that brings held samples whole, their shade behind the rest.
+  s.clear();
+  s.view_start = s.pen_x = 1;
+  h.chart_surface.forget();
+  for (int i = 1; i <= 30; ++i) s.append(i, i, 20, 20);
+  h.recorder.tick("Timer2");
+  EXPECT_TRUE(rects.empty());
+  EXPECT_EQ(h.chart_surface.clears, 0);
+  for (int i = 31; i <= 40; ++i) s.append(i, i, 20, 20);
+  s.held.hold(32, 0);
+  s.held.hold(33, 0);
+  h.recorder.tick("Timer2");
+  EXPECT_EQ(h.chart_surface.clears, 1);
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ(rects[0].x1, 30.5f);
+  EXPECT_EQ(rects[0].x2, 32.5f);
+  EXPECT_EQ(s.pen_x, 39.0f) << "the plotter goes on where the redraw ended";
+}
+
 }  // namespace
 }  // namespace zetra::chart

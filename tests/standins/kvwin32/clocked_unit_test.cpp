@@ -66,5 +66,36 @@ TEST(ClockedUnit, RecorderRatesGetFreshSetsInRealTime) {
   }
 }
 
+// A quiet spell, counted from the first opening: the unit answers nothing (or its meter stays
+// busy) for that long, then goes on as before. Only the forms of ZETRA_STANDIN_QUIET are taken.
+TEST(ClockedUnit, AQuietSpellSilencesTheUnitOrKeepsItsMeterBusyForAWhile) {
+  EXPECT_LT(parse_quiet_spell(nullptr).from_s, 0);
+  EXPECT_LT(parse_quiet_spell("").from_s, 0);
+  EXPECT_LT(parse_quiet_spell("5").from_s, 0);
+  EXPECT_LT(parse_quiet_spell("5,0").from_s, 0);
+  EXPECT_LT(parse_quiet_spell("5,3,slow").from_s, 0);
+  for (const bool busy : {false, true}) {
+    const QuietSpell spell = parse_quiet_spell(busy ? "2,3,busy" : "2,3");
+    ASSERT_EQ(spell.from_s, 2.0);
+    ASSERT_EQ(spell.to_s, 5.0);
+    ASSERT_EQ(spell.busy, busy);
+    double now = 100.0;
+    ClockedUnit unit(1, [&] { return now; }, never_busy());
+    unit.set_quiet_spell(spell);
+    ASSERT_TRUE(unit.open());
+    Block block{};
+    now = 101.9;
+    EXPECT_EQ(status_of(unit), 0);
+    now = 102.0;
+    uint8_t status = 0;
+    EXPECT_EQ(unit.status(status), busy);
+    EXPECT_EQ(status, busy ? kStatusNotReady : 0);
+    EXPECT_EQ(unit.read_block(0, 32, block.data()), busy) << "a busy meter's block still reads";
+    now = 105.0;
+    EXPECT_EQ(status_of(unit), 0);
+    EXPECT_TRUE(unit.read_block(0, 32, block.data()));
+  }
+}
+
 }  // namespace
 }  // namespace zetra::standins
