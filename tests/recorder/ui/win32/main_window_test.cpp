@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -267,6 +269,31 @@ TEST_F(Win32WindowTest, ScrollBarsMoveByTheirSteps) {
   ::SendMessageW(window->handle(), WM_VSCROLL, SB_TOP, reinterpret_cast<LPARAM>(control("nvs1")));
   EXPECT_EQ(model()["nvs1"].value, model()["nvs1"].minimum);
   EXPECT_EQ(::GetScrollPos(control("nvs1"), SB_CTL), model()["nvs1"].minimum);
+}
+
+// Children sit where the layout's twips say at the monitor's DPI (96 or a prefix's 144), and the
+// surfaces hold as many pixels as their windows show.
+TEST_F(Win32WindowTest, LayoutInTwipsAtTheMonitorsDpi) {
+  const int dpi = window->dpi();
+  EXPECT_EQ(dpi, static_cast<int>(::GetDpiForWindow(window->handle())));
+  if (const char* expected = std::getenv("ZETRA_EXPECTED_DPI")) EXPECT_EQ(dpi, std::atoi(expected));
+  const auto pixels = [dpi](float twips) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
+  const platform::TwipsRect placed = chart_surface.placement_twips();
+  RECT chart;
+  ::GetWindowRect(control("p1"), &chart);
+  EXPECT_NEAR(chart.right - chart.left, pixels(placed.width), 1);
+  EXPECT_NEAR(chart.bottom - chart.top, pixels(placed.height), 1);
+  EXPECT_EQ(chart_surface.width(), chart.right - chart.left);
+  EXPECT_EQ(chart_surface.dpi(), dpi);
+  RECT client;
+  ::GetClientRect(window->handle(), &client);
+  EXPECT_EQ(window_layer.width(), client.right);
+  // The smallest window is 9000 x 7000 twips at any DPI.
+  ::SetWindowPos(window->handle(), nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
+  RECT least;
+  ::GetWindowRect(window->handle(), &least);
+  EXPECT_GE((least.right - least.left) * 1440.0 / dpi, 9000 - 15);
+  EXPECT_GE((least.bottom - least.top) * 1440.0 / dpi, 7000 - 15);
 }
 
 // The key texts of the model as accelerators; the keys a text box keeps for itself.
