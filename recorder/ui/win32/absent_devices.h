@@ -3,6 +3,9 @@
 // program is built with the system's serial ports and the device library where those exist.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "platform/device_library.h"
 #include "platform/serial_port.h"
 
@@ -31,6 +34,9 @@ class AbsentSerialPort final : public platform::SerialPort {
 
 class AbsentDeviceLibrary final : public platform::DeviceLibrary {
  public:
+  // `name` is the library the program would load (kvwin32.dll, or the simulated unit's).
+  explicit AbsentDeviceLibrary(std::string name) : name_(std::move(name)) {}
+  const std::string& name() const { return name_; }
   bool load() override { return false; }
   int32_t open_device(uint8_t) override { return 0; }
   int32_t close_device(uint8_t) override { return 0; }
@@ -38,6 +44,9 @@ class AbsentDeviceLibrary final : public platform::DeviceLibrary {
   int32_t write_word(uint8_t, uint8_t, int32_t&) override { return 0; }
   int32_t usr_read(uint8_t, uint8_t&) override { return 0; }
   int32_t read_block(uint8_t, uint8_t, uint8_t, int32_t*) override { return 0; }
+
+ private:
+  std::string name_;
 };
 
 }  // namespace zetra::ui

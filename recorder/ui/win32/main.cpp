@@ -71,7 +71,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   ::InitCommonControlsEx(&controls);
   const std::string folder = zetra::ui::program_folder();
   zetra::ui::AbsentSerialPort serial_port;
-  zetra::ui::AbsentDeviceLibrary device_library;
+  // The simulated base unit only when asked for: it never stands in for the real library.
+  const char* const library_name = options.demo_unit ? "kvwin32-demo.dll" : "kvwin32.dll";
+  zetra::ui::AbsentDeviceLibrary device_library(library_name);
   zetra::platform::Win32Dialogs dialogs;
   zetra::platform::Win32Pause pause;
   zetra::platform::Win32Clipboard clipboard;

@@ -127,7 +127,9 @@ TEST_F(Win32WindowTest, EveryControlIsMirrored) {
       default: {
         HWND w = control(name);
         EXPECT_EQ(::IsWindowEnabled(w) != FALSE, c->enabled) << name;
-        if (c->kind == ControlKind::Button) EXPECT_EQ(window_text(w), c->caption) << name;
+        if (c->kind == ControlKind::Button) {
+          EXPECT_EQ(window_text(w), c->caption) << name;
+        }
         if (c->kind == ControlKind::Label && c->parent != "st1") {
           EXPECT_EQ(window_text(w), c->caption) << name;
         }
@@ -276,8 +278,12 @@ TEST_F(Win32WindowTest, ScrollBarsMoveByTheirSteps) {
 TEST_F(Win32WindowTest, LayoutInTwipsAtTheMonitorsDpi) {
   const int dpi = window->dpi();
   EXPECT_EQ(dpi, static_cast<int>(::GetDpiForWindow(window->handle())));
-  if (const char* expected = std::getenv("ZETRA_EXPECTED_DPI")) EXPECT_EQ(dpi, std::atoi(expected));
-  const auto pixels = [dpi](float twips) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
+  if (const char* expected = std::getenv("ZETRA_EXPECTED_DPI")) {
+    EXPECT_EQ(dpi, std::atoi(expected));
+  }
+  const auto pixels = [dpi](float twips) {
+    return static_cast<int>(std::lround(twips * dpi / 1440.0));
+  };
   const platform::TwipsRect placed = chart_surface.placement_twips();
   RECT chart;
   ::GetWindowRect(control("p1"), &chart);
