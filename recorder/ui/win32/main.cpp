@@ -5,14 +5,18 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/pdf/pdf_printer.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_clipboard.h"
+#include "platform/win32/win32_device_library.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_pause.h"
 #include "platform/win32/win32_printer.h"
+#include "platform/win32/win32_serial_port.h"
 #include "platform/win32/win32_surface.h"
 #include "platform/win32/win32_window_frame.h"
 #include "recorder/app/about.h"
@@ -20,7 +24,6 @@
 #include "recorder/app/recorder.h"
 #include "recorder/files/files_subsystem.h"
 #include "recorder/files/recording_commands.h"
-#include "recorder/ui/win32/absent_devices.h"
 #include "recorder/ui/win32/main_window.h"
 #include "recorder/ui/win32/program_folder.h"
 
@@ -70,12 +73,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
   const std::string folder = zetra::ui::program_folder();
-  zetra::ui::AbsentSerialPort serial_port;
-  zetra::ui::AbsentDeviceLibrary device_library;
+  zetra::platform::Win32SerialPort serial_port;
+  // The simulated unit only when asked for: it never stands in for the base unit's own library.
+  zetra::platform::Win32DeviceLibrary device_library(options.demo_unit ? L"kvwin32-demo.dll"
+                                                                       : L"kvwin32.dll");
   zetra::platform::Win32Dialogs dialogs;
   zetra::platform::Win32Pause pause;
   zetra::platform::Win32Clipboard clipboard;
-  zetra::platform::Win32Printer printer;
+  // Print to PDF writes the file itself, so it works with no printer installed.
+  zetra::platform::Win32Printer printer([](const std::string& pdf_path) {
+    return std::make_unique<zetra::platform::PdfPrinter>(pdf_path);
+  });
   zetra::platform::Win32WindowFrame frame;
   zetra::platform::Win32Surface chart_surface;
   zetra::platform::Win32Surface window_layer;
