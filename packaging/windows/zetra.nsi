@@ -64,12 +64,15 @@ Function .onInit
       Quit
     ${EndIf}
     StrCpy $AllUsers 1
+    ; Program Files, unless /D named another folder.
+    ${If} $INSTDIR == "$LOCALAPPDATA\Programs\zetra"
+      !if ${ARCH} == x64
+        StrCpy $INSTDIR "$PROGRAMFILES64\zetra"
+      !else
+        StrCpy $INSTDIR "$PROGRAMFILES32\zetra"
+      !endif
+    ${EndIf}
     SetShellVarContext all
-    !if ${ARCH} == x64
-      StrCpy $INSTDIR "$PROGRAMFILES64\zetra"
-    !else
-      StrCpy $INSTDIR "$PROGRAMFILES32\zetra"
-    !endif
   ${EndIf}
   !if ${ARCH} == x64
     ${IfNot} ${RunningX64}

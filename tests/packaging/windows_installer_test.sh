@@ -64,7 +64,7 @@ check_round() {
   [ -z "$(reg_default "$classes\\.ztr")" ] || fail "$scope: .ztr is still registered"
   wine reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zetra-$arch" \
     >/dev/null 2>&1 && fail "$scope: still listed among the installed programs"
-  echo "windows-installer: $scope: installed, registered, uninstalled; user files kept"
+  echo "windows-installer: $scope: install, registration and uninstall checked"
 }
 
 local_app_data=$(win_value '%LOCALAPPDATA%')
