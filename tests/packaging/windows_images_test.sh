@@ -13,6 +13,7 @@ fail() { echo "windows-images: FAIL: $*" >&2; failures=$((failures + 1)); }
 system_dlls=" advapi32.dll comctl32.dll comdlg32.dll dwmapi.dll gdi32.dll imm32.dll kernel32.dll
   msvcrt.dll ole32.dll oleaut32.dll oleacc.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll
   user32.dll uxtheme.dll version.dll winmm.dll winspool.drv "
+system_dlls=$(tr -s ' \n' '  ' <<<"$system_dlls")
 # Each function with the bytes of its arguments (8-bit values are passed as 4 bytes).
 exports="KV_OpenDevice@4 KV_CloseDevice@4 KV_RequestOwnership@4 KV_ReleaseOwnership@4
   KV_QueryOwnership@8 KV_WriteWord@12 KV_WriteBlock@16 KV_ReadWord@12 KV_ReadBlock@16
@@ -30,7 +31,7 @@ check_image() {
   for dll in $imports; do
     [[ "$system_dlls" == *" $dll "* ]] || fail "$name imports $dll"
   done
-  echo "windows-images: $name ($format): imports $(tr '\n' ' ' <<<"$imports")"
+  echo "windows-images: $name ($format): imports $(tr '\n' ' ' <<<"$imports" | sed 's/ $//')"
 }
 
 check_exports() {
