@@ -46,7 +46,7 @@ void Win32Pause::wait_microseconds(int microseconds) {
     // The plain sleep may end up to a tick late: it stops that much before the end.
     ::Sleep(static_cast<DWORD>((sleep - kCoarseSleepMicroseconds) / 1000));
   }
-  while (counter() < end) YieldProcessor();  // a macro on some targets
+  while (counter() < end) YieldProcessor();  // a macro on x86: no :: before it
 }
 
 }  // namespace zetra::platform

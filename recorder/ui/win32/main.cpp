@@ -5,14 +5,19 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/pdf/pdf_printer.h"
+#include "platform/win32/data_folder.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_clipboard.h"
+#include "platform/win32/win32_device_library.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_pause.h"
 #include "platform/win32/win32_printer.h"
+#include "platform/win32/win32_serial_port.h"
 #include "platform/win32/win32_surface.h"
 #include "platform/win32/win32_window_frame.h"
 #include "recorder/app/about.h"
@@ -20,9 +25,7 @@
 #include "recorder/app/recorder.h"
 #include "recorder/files/files_subsystem.h"
 #include "recorder/files/recording_commands.h"
-#include "recorder/ui/win32/absent_devices.h"
 #include "recorder/ui/win32/main_window.h"
-#include "recorder/ui/win32/program_folder.h"
 
 namespace {
 
@@ -69,20 +72,25 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
-  const std::string folder = zetra::ui::program_folder();
-  zetra::ui::AbsentSerialPort serial_port;
-  // The simulated base unit only when asked for: it never stands in for the real library.
-  const char* const library_name = options.demo_unit ? "kvwin32-demo.dll" : "kvwin32.dll";
-  zetra::ui::AbsentDeviceLibrary device_library(library_name);
+  const std::string folder = zetra::platform::program_folder();
+  // Settings, the default recording and the journal: beside the program when it may write there.
+  const std::string data_folder = zetra::platform::choose_data_folder(folder);
+  zetra::platform::Win32SerialPort serial_port;
+  // The simulated unit only when asked for: it never stands in for the base unit's own library.
+  zetra::platform::Win32DeviceLibrary device_library(options.demo_unit ? L"kvwin32-demo.dll"
+                                                                       : L"kvwin32.dll");
   zetra::platform::Win32Dialogs dialogs;
   zetra::platform::Win32Pause pause;
   zetra::platform::Win32Clipboard clipboard;
-  zetra::platform::Win32Printer printer;
+  // Print to PDF writes the file itself, so it works with no printer installed.
+  zetra::platform::Win32Printer printer([](const std::string& pdf_path) {
+    return std::make_unique<zetra::platform::PdfPrinter>(pdf_path);
+  });
   zetra::platform::Win32WindowFrame frame;
   zetra::platform::Win32Surface chart_surface;
   zetra::platform::Win32Surface window_layer;
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
-                                           folder, &printer, &frame, ""},
+                                           folder, &printer, &frame, data_folder},
                            zetra::ChartSurfaces{&chart_surface, &window_layer});
   recorder.start();
   zetra::ui::MainWindow window(recorder, chart_surface, window_layer);
