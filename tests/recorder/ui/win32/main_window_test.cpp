@@ -10,10 +10,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <random>
 
 #include "platform/win32/utf16.h"
+#include "platform/pdf/pdf_printer.h"
 #include "platform/win32/win32_clipboard.h"
+#include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_surface.h"
 #include "recorder/ui/win32/keys.h"
 #include "standins/base_unit/base_unit_library.h"
@@ -53,7 +57,7 @@ std::wstring clipboard_text() {
 class Win32WindowTest : public ::testing::Test {
  protected:
   Win32WindowTest()
-      : recorder(Platform{serial, library, dialogs, pause, clipboard, utf8(folder)},
+      : recorder(Platform{serial, library, dialogs, pause, clipboard, utf8(folder), &printer},
                  ChartSurfaces{&chart_surface, &window_layer}) {
     recorder.start();
     window = std::make_unique<MainWindow>(recorder, chart_surface, window_layer);
@@ -98,6 +102,10 @@ class Win32WindowTest : public ::testing::Test {
   testing::ScriptedDialogs dialogs;
   testing::CountingPause pause;
   platform::Win32Clipboard clipboard;
+  // Print to PDF through the program's own PDF writer: Wine has no printer.
+  platform::Win32Printer printer{[](const std::string& path) {
+    return std::make_unique<platform::PdfPrinter>(path);
+  }};
   platform::Win32Surface chart_surface;
   platform::Win32Surface window_layer;
   Recorder recorder;
@@ -238,6 +246,22 @@ TEST_F(Win32WindowTest, RecordSelectCopySaveUndoAndReopen) {
   ASSERT_EQ(dialogs.messages.size(), asked + 1);
   EXPECT_EQ(dialogs.messages.back().buttons, platform::MessageButtons::YesNoCancel);
   EXPECT_EQ(recorder.state().rec_next, saved);  // the file as saved
+
+  // Print to PDF with no printer installed: a PDF file with the chart's page.
+  const fs::path pdf = folder / "chart.pdf";
+  dialogs.file_answers.push_back(utf8(pdf));
+  choose("ppdf");
+  std::ifstream in(pdf, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  const std::string document = bytes.str();
+  EXPECT_EQ(document.rfind("%PDF-", 0), 0u);
+  size_t pages = 0;
+  for (size_t at = document.find("/Type /Page"); at != std::string::npos;
+       at = document.find("/Type /Page", at + 1)) {
+    pages += document.compare(at, 12, "/Type /Pages") != 0;
+  }
+  EXPECT_GE(pages, 1u);
 }
 
 // The close box asks the exit question; Cancel keeps the window, No ends it.
