@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zetra::platform {
 
@@ -13,6 +14,9 @@ class DeviceLibrary {
   // Loads the library if that has not happened yet. False when it cannot be found or lacks any
   // of the six functions below; the recorder then treats the connect as failed.
   virtual bool load() = 0;
+  // Why the last load() failed, naming the library (for example "kvwin32.dll is a 32-bit
+  // library: use the 32-bit zetra"); empty after a good load or when there is nothing to add.
+  virtual std::string load_error() const { return {}; }
 
   virtual int32_t open_device(uint8_t dev_no) = 0;
   virtual int32_t close_device(uint8_t dev_no) = 0;

@@ -1,14 +1,5 @@
 #include "platform/file_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-
 #include "platform/paths.h"
 
 namespace zetra::platform {
@@ -16,20 +7,18 @@ namespace zetra::platform {
 bool FileLock::create_unique(const std::string& folder, const std::string& prefix,
                              const std::string& suffix) {
   release();
-  std::string name = join_path(folder, prefix + "XXXXXX" + suffix);
-  const int fd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
-  if (fd < 0) {
-    error_ = std::strerror(errno);
+  std::string name;
+  if (const ErrorCode code = file_.create_unique(join_path(folder, prefix), suffix, name);
+      code != 0) {
+    error_ = error_text(code);
     return false;
   }
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {  // nobody else can know the name yet
-    error_ = std::strerror(errno);
-    ::close(fd);
-    ::unlink(name.c_str());
+  if (!file_.try_lock()) {  // nobody else can know the name yet
+    error_ = "cannot lock " + name;
+    file_.close();
+    remove_file(name);
     return false;
   }
-  fd_ = fd;
   path_ = std::move(name);
   error_.clear();
   return true;
@@ -37,27 +26,24 @@ bool FileLock::create_unique(const std::string& folder, const std::string& prefi
 
 bool FileLock::try_acquire(const std::string& path) {
   release();
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    error_ = std::strerror(errno);
+  if (const ErrorCode code = file_.open_lock_file(path); code != 0) {
+    error_ = error_text(code);
     return false;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error_ = errno == EWOULDBLOCK ? "held by a running program" : std::strerror(errno);
-    ::close(fd);
+  if (!file_.try_lock()) {
+    error_ = "held by a running program";
+    file_.close();
     return false;
   }
-  fd_ = fd;
   path_ = path;
   error_.clear();
   return true;
 }
 
 void FileLock::release(bool remove) {
-  if (fd_ < 0) return;
-  if (remove) ::unlink(path_.c_str());
-  ::close(fd_);  // closing the last descriptor drops the lock
-  fd_ = -1;
+  if (!file_.is_open()) return;
+  if (remove) remove_file(path_);
+  file_.close();  // closing the file drops the lock
 }
 
 }  // namespace zetra::platform

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace zetra::platform {
 
 class FileLock {
@@ -24,12 +26,12 @@ class FileLock {
   // Unlocks; with remove, deletes the lock file first (while still holding it).
   void release(bool remove = false);
 
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return file_.is_open(); }
   const std::string& path() const { return path_; }
   const std::string& error() const { return error_; }
 
  private:
-  int fd_ = -1;
+  File file_;
   std::string path_, error_;
 };
 

@@ -3,10 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "tools/ztrtool_commands.h"
 
 int main(int argc, char* argv[]) {
+  // The export's CR LF line ends go out as they are, and file names arrive as UTF-8.
+  zetra::platform::binary_standard_streams();
   std::ios::sync_with_stdio(false);
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = zetra::platform::program_arguments(argc, argv);
   return zetra::tools::run_ztrtool(args, std::cout, std::cerr);
 }

@@ -3,8 +3,18 @@
 #include "platform/qt/qt_device_library.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 namespace zetra::platform {
+namespace {
+
+// The file QLibrary looks for: "kvwin32" is libkvwin32.so; a name with its suffix is taken as is.
+QString library_file_name(const QFileInfo& given) {
+  return given.fileName().contains(".so") ? given.fileName() : "lib" + given.fileName() + ".so";
+}
+
+}  // namespace
 
 QtDeviceLibrary::QtDeviceLibrary(std::string path) : path_(std::move(path)) {}
 
@@ -14,20 +24,38 @@ bool QtDeviceLibrary::load() {
   const QString path = path_.empty() ? QCoreApplication::applicationDirPath() + "/kvwin32"
                                      : QString::fromStdString(path_);
   library_.setFileName(path);
-  if (!library_.load()) return false;
-  loaded_ = resolve_all();
+  if (!library_.load()) {
+    // QLibrary names the file it tried with its prefix and suffix; a missing one gets a short line.
+    const QFileInfo tried(path);
+    const QString file = library_file_name(tried);
+    load_error_ = QFileInfo::exists(tried.dir().filePath(file))
+                      ? library_.errorString().toStdString()
+                      : (file + " was not found in " + tried.absolutePath()).toStdString();
+    return false;
+  }
+  const std::string missing = missing_function();
+  loaded_ = missing.empty();
+  load_error_ = loaded_ ? "" : QFileInfo(library_.fileName()).fileName().toStdString() +
+                                   " lacks the function " + missing;
   if (!loaded_) library_.unload();
   return loaded_;
 }
 
-bool QtDeviceLibrary::resolve_all() {
+std::string QtDeviceLibrary::missing_function() {
   open_ = reinterpret_cast<DeviceFn>(library_.resolve("KV_OpenDevice"));
   close_ = reinterpret_cast<DeviceFn>(library_.resolve("KV_CloseDevice"));
   usr_config_ = reinterpret_cast<ByteFn>(library_.resolve("KV_USRConfig"));
   write_word_ = reinterpret_cast<WriteWordFn>(library_.resolve("KV_WriteWord"));
   usr_read_ = reinterpret_cast<ByteFn>(library_.resolve("KV_USRRead"));
   read_block_ = reinterpret_cast<ReadBlockFn>(library_.resolve("KV_ReadBlock"));
-  return open_ && close_ && usr_config_ && write_word_ && usr_read_ && read_block_;
+  const std::pair<const char*, bool> resolved[] = {
+      {"KV_OpenDevice", open_ != nullptr},        {"KV_CloseDevice", close_ != nullptr},
+      {"KV_USRConfig", usr_config_ != nullptr},   {"KV_WriteWord", write_word_ != nullptr},
+      {"KV_USRRead", usr_read_ != nullptr},       {"KV_ReadBlock", read_block_ != nullptr}};
+  for (const auto& [name, found] : resolved) {
+    if (!found) return name;
+  }
+  return {};
 }
 
 int32_t QtDeviceLibrary::open_device(uint8_t dev_no) { return loaded_ ? open_(dev_no) : 0; }

@@ -16,6 +16,7 @@ class QtDeviceLibrary final : public DeviceLibrary {
   explicit QtDeviceLibrary(std::string path = {});
 
   bool load() override;
+  std::string load_error() const override { return load_error_; }
 
   int32_t open_device(uint8_t dev_no) override;
   int32_t close_device(uint8_t dev_no) override;
@@ -31,11 +32,13 @@ class QtDeviceLibrary final : public DeviceLibrary {
   using WriteWordFn = int32_t (*)(uint8_t, uint8_t, int32_t*);
   using ReadBlockFn = int32_t (*)(uint8_t, uint8_t, uint8_t, int32_t*);
 
-  bool resolve_all();
+  // Empty when all six resolve, else the first function the library lacks.
+  std::string missing_function();
 
   std::string path_;
   QLibrary library_;
   bool loaded_ = false;  // all six functions resolved; a failed load is retried on the next connect
+  std::string load_error_;  // why the last load failed
   DeviceFn open_ = nullptr, close_ = nullptr;
   ByteFn usr_config_ = nullptr, usr_read_ = nullptr;
   WriteWordFn write_word_ = nullptr;

@@ -39,11 +39,15 @@ void InstrumentLink::toggle() {
 
 void InstrumentLink::connect() {
   connected_over_usb_ = usb_link(context_.window);
+  library_failure_.clear();
   const bool opened = connected_over_usb_ ? open_usb() : open_serial();
   if (!opened) {
     // Undo first: a port left open could never be opened again until the program restarts.
     undo_open();
-    context_.platform.dialogs.message_box(kConnectFailureText, kConnectFailureTitle,
+    // A library that could not be loaded says why on a line of its own (wrong bitness, say).
+    std::string text = kConnectFailureText;
+    if (!library_failure_.empty()) text += "\n" + library_failure_;
+    context_.platform.dialogs.message_box(text, kConnectFailureTitle,
                                           platform::MessageIcon::Exclamation,
                                           platform::MessageButtons::Ok);
     return;
@@ -68,7 +72,10 @@ bool InstrumentLink::open_serial() {
 bool InstrumentLink::open_usb() {
   platform::DeviceLibrary& library = context_.platform.device_library;
   const uint8_t dev_no = context_.state.dev_no;
-  if (!library.load()) return false;
+  if (!library.load()) {
+    library_failure_ = library.load_error();
+    return false;
+  }
   if (library.open_device(dev_no) == 0) return false;
   device_open_ = true;
   uint8_t config = 0;

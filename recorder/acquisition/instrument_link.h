@@ -2,6 +2,8 @@
 // COM Port menu (pusb1..pusb4, pcom1..pcom4).
 #pragma once
 
+#include <string>
+
 #include "recorder/window/recorder_context.h"
 
 namespace zetra {
@@ -36,6 +38,7 @@ class InstrumentLink {
   RecorderContext& context_;
   bool connected_over_usb_ = false;  // the transport in use while the link is on
   bool device_open_ = false;         // KV_OpenDevice succeeded and no close followed
+  std::string library_failure_;      // why the device library did not load, for the message
 };
 
 }  // namespace zetra

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace zetra::files {
 
 // Test seam: every input/output step asks it first; the step numbered fail_at fails.
@@ -23,9 +25,6 @@ struct FaultPlan {
 // Temporaries are named "<file name>.saving-XXXXXX" beside the file.
 inline constexpr const char* kTemporaryMark = ".saving-";
 
-// The real file a path names: symbolic links followed, however deep (a dangling link names the
-// file it points to); the path itself when it is no link.
-std::string resolve_links(const std::string& path);
 
 class AtomicFile {
  public:
@@ -52,11 +51,10 @@ class AtomicFile {
   const std::string& target() const { return target_; }
 
  private:
-  bool fail(const std::string& what, int code);
+  bool fail(const std::string& what, platform::ErrorCode code);
   bool step(const char* what);
   bool check_target();
-  bool open_temporary();
-  bool replacement_refused() const;
+  platform::ErrorCode open_temporary();
   bool open_in_place();
   bool write_all(const uint8_t* data, size_t size);
   bool carry_over_in_temporary(uint64_t offset);
@@ -66,12 +64,12 @@ class AtomicFile {
 
   std::string path_, target_, temp_path_, error_;
   FaultPlan* faults_;
-  int fd_ = -1;
+  platform::File file_;
   bool exists_ = false, read_only_ = false, in_place_ = false, keep_tail_ = false;
   bool committed_ = false;
   uint64_t written_ = 0;
-  unsigned mode_ = 0666;
-  long owner_ = -1, group_ = -1;
+  platform::Permissions permissions_;
+  platform::FileStatus status_;  // of the target, when it exists
 };
 
 }  // namespace zetra::files

@@ -1,8 +1,8 @@
 #include "recorder/files/recording_commands.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
+
+#include "platform/file_system.h"
 
 #include "recorder/chart/scale_menus.h"
 #include "recorder/files/notes_text.h"
@@ -24,11 +24,12 @@ constexpr const char* kSaveAsTitle = "Save a file as";
 
 // Whether `name` is a file on disk other than `current` (none: any file on disk).
 bool names_another_file(const std::string& name, const std::string* current) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::exists(name, ec)) return false;
+  platform::FileStatus status, current_status;
+  if (platform::examine(name, status) != 0 || !status.exists()) return false;
   if (current == nullptr) return true;
-  if (fs::equivalent(name, *current, ec)) return false;
+  if (platform::examine(*current, current_status) == 0 && status.same_file(current_status)) {
+    return false;
+  }
   return name != *current;
 }
 

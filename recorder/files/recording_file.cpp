@@ -1,14 +1,8 @@
 #include "recorder/files/recording_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -280,23 +274,16 @@ std::string load(const Reader& read_exact, uint64_t file_size, LoadedRecording& 
   return settle_header(record.data(), first, out);
 }
 
-bool read_at(int fd, uint8_t* to, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, to, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    to += n, size -= static_cast<size_t>(n), offset += static_cast<uint64_t>(n);
-  }
-  return true;
+bool read_at(platform::File& file, uint8_t* to, size_t size, uint64_t offset) {
+  return file.read_at(to, size, offset) == 0;
 }
 
-// Records whose samples the arrays hold whole are read with one system call per batch, the samples
-// straight into the arrays (the file is little-endian, as this machine); the settings, notes and
-// unused slots of each record go to `scratch`. Nine pieces a record, within the kernel's limit of
-// 1024 per call.
+// Records whose samples the arrays hold whole are read with one system call per batch where the
+// system can, the samples straight into the arrays (the file is little-endian, as this machine);
+// the settings, notes and unused slots of each record go to `scratch`. Nine pieces a record.
 constexpr size_t kRecordsPerRead = 100;
 
-bool read_records_direct(int fd, size_t first, size_t last, float* const arrays[4],
+bool read_records_direct(platform::File& file, size_t first, size_t last, float* const arrays[4],
                          uint8_t* scratch) {
   struct Piece {
     size_t offset, bytes;
@@ -308,34 +295,31 @@ bool read_records_direct(int fd, size_t first, size_t last, float* const arrays[
       {record_offset::kNotes, kNotesBytes + 4, -1}, {record_offset::kTemp1 + 4, 6000, 2},
       {record_offset::kTemp2, 4, -1},             {record_offset::kTemp2 + 4, 6000, 3},
       {record_offset::kTspan1, kRecordBytes - record_offset::kTspan1, -1}};
-  std::array<iovec, kRecordsPerRead * std::size(kPieces)> pieces{};
+  std::array<platform::ReadPiece, kRecordsPerRead * std::size(kPieces)> pieces{};
   for (size_t k = first; k <= last; k += kRecordsPerRead) {
     const size_t end = std::min(last, k + kRecordsPerRead - 1);
     size_t n = 0;
     for (size_t r = k; r <= end; ++r) {
       const size_t at = (r - 1) * kSamplesPerRecord + 1;  // the record's first sample
       for (const Piece& p : kPieces) {
-        pieces[n].iov_base = p.array < 0 ? static_cast<void*>(scratch + p.offset)
-                                         : static_cast<void*>(arrays[p.array] + at);
-        pieces[n++].iov_len = p.bytes;
+        pieces[n].to = p.array < 0 ? static_cast<void*>(scratch + p.offset)
+                                   : static_cast<void*>(arrays[p.array] + at);
+        pieces[n++].bytes = p.bytes;
       }
     }
-    const size_t bytes = (end - k + 1) * kRecordBytes;
-    const ssize_t got = ::preadv(fd, pieces.data(), static_cast<int>(n),
-                                 static_cast<off_t>((k - 1) * kRecordBytes));
-    if (got < 0 || static_cast<size_t>(got) != bytes) return false;
+    if (file.read_pieces_at(pieces.data(), n, (k - 1) * kRecordBytes) != 0) return false;
   }
   return true;
 }
 
 // Reads the recording of an open file: every check on the settings and the size first, then the
 // samples. Arrays of `out` that already have the recording's size are filled in place.
-std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
+std::string load_file(platform::File& file, uint64_t file_size, LoadedRecording& out) {
   if (file_size < kRecordBytes) {
     return "the file is shorter than one record (" + std::to_string(file_size) + " bytes)";
   }
   std::vector<uint8_t> record(kRecordBytes);
-  if (!read_at(fd, record.data(), kRecordBytes, 0)) return "the file cannot be read";
+  if (!read_at(file, record.data(), kRecordBytes, 0)) return "the file cannot be read";
   RecordingHeader first;
   size_t count = 0;
   if (std::string problem = check_first_record(record.data(), file_size, first, count);
@@ -343,7 +327,7 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
     return problem;
   }
   // The settings and notes come from the last record; the counter from the first.
-  if (count > 1 && !read_at(fd, record.data(), kRecordBytes, (count - 1) * kRecordBytes)) {
+  if (count > 1 && !read_at(file, record.data(), kRecordBytes, (count - 1) * kRecordBytes)) {
     return "the file cannot be read";
   }
   LoadedRecording checked;
@@ -370,11 +354,11 @@ std::string load_file(int fd, uint64_t file_size, LoadedRecording& out) {
                            ? std::min(count, (size - 1) / kSamplesPerRecord)
                            : 0;
   std::vector<uint8_t> scratch(kRecordBytes);
-  if (whole > 0 && !read_records_direct(fd, 1, whole, arrays, scratch.data())) {
+  if (whole > 0 && !read_records_direct(file, 1, whole, arrays, scratch.data())) {
     return "the file cannot be read";
   }
   for (size_t k = whole + 1; k <= count; ++k) {
-    if (!read_at(fd, scratch.data(), kRecordBytes, (k - 1) * kRecordBytes)) {
+    if (!read_at(file, scratch.data(), kRecordBytes, (k - 1) * kRecordBytes)) {
       return "the file cannot be read";
     }
     unpack_samples(scratch.data(), k, arrays, size);
@@ -403,7 +387,7 @@ bool read_recording(const std::string& path, LoadedRecording& loaded, std::strin
     error = file.error();
     return false;
   }
-  error = load_file(file.fd(), file.size(), loaded);
+  error = load_file(file.file(), file.size(), loaded);
   return error.empty();
 }
 

@@ -1,13 +1,8 @@
 #include "recorder/files/recovery_journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/paths.h"
 #include "recorder/files/recording_commands.h"
@@ -45,15 +40,18 @@ std::string lock_path_of(const std::string& journal) {
 }
 
 std::vector<std::string> orphaned_journals(const std::string& folder) {
-  std::vector<std::string> found;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
+  std::vector<std::string> found, names;
+  platform::list_folder(folder, names);
+  for (const std::string& name : names) {
     const bool ours = name == kOldJournalFileName ||
                       (name.rfind(kJournalPrefix, 0) == 0 && ends_with(name, kJournalSuffix));
-    if (!ours || !entry.is_regular_file(ec)) continue;
+    const std::string journal = platform::join_path(folder, name);
+    platform::FileStatus status;
+    if (!ours || platform::examine(journal, status) != 0 ||
+        status.kind != platform::FileKind::Regular) {
+      continue;
+    }
     platform::FileLock probe;  // free only when the journal's program has ended
-    const std::string journal = entry.path().string();
     if (probe.try_acquire(lock_path_of(journal))) found.push_back(journal);
   }
   std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
@@ -244,31 +242,37 @@ bool RecoveryJournal::rewrite() {
 // Appends whole frames and flushes them to disk. A failure may leave a torn frame at the end,
 // which a reader stops at; the next sync then writes the journal anew.
 bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
-  const auto fail = [this](const char* what, int code) {
-    error_ = std::string(what) + ": " + (code != 0 ? std::strerror(code) : "simulated failure");
+  using platform::ErrorCode;
+  const auto fail = [this](const char* what, ErrorCode code) {
+    error_ = std::string(what) + ": " + (code != 0 ? platform::error_text(code) : "simulated failure");
     return false;
   };
   const auto injected = [this] { return faults != nullptr && faults->fails(); };
   if (injected()) return fail("cannot open the journal", 0);
-  const int fd = ::open(path().c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return fail("cannot open the journal", errno);
-  const off_t start = ::lseek(fd, 0, SEEK_END);
+  platform::File file;
+  if (const ErrorCode code = file.open_for_appending(path()); code != 0) {
+    return fail("cannot open the journal", code);
+  }
+  uint64_t start = 0;
+  const bool started = file.size(start) == 0;
   bool ok = true;
   size_t done = 0;
   while (ok && done < bytes.size()) {
     if (injected()) ok = fail("cannot write the journal", 0);
-    const ssize_t n = ok ? ::write(fd, bytes.data() + done, bytes.size() - done) : -1;
-    if (ok && n <= 0 && !(n < 0 && errno == EINTR)) {
-      ok = fail("cannot write the journal", n < 0 ? errno : ENOSPC);
-    }
-    if (n > 0) done += static_cast<size_t>(n);
+    uint64_t written = 0;
+    const ErrorCode code = ok ? file.write_all(bytes.data() + done, bytes.size() - done, written) : 0;
+    if (ok && code != 0) ok = fail("cannot write the journal", code);
+    done += static_cast<size_t>(written);
   }
   if (ok && injected()) ok = fail("cannot flush the journal", 0);
-  if (ok && ::fdatasync(fd) != 0) ok = fail("cannot flush the journal", errno);
+  if (ok) {
+    if (const ErrorCode code = file.flush_data_to_disk(); code != 0) {
+      ok = fail("cannot flush the journal", code);
+    }
+  }
   // A failed append is taken back, so that the journal stays whole and the next sync appends
   // again: on a nearly full disk a rewrite would need room for two journals.
-  if (!ok) torn_ = !(start >= 0 && ::ftruncate(fd, start) == 0 && ::fdatasync(fd) == 0);
-  ::close(fd);
+  if (!ok) torn_ = !(started && file.truncate(start) == 0 && file.flush_data_to_disk() == 0);
   if (ok) error_.clear();
   return ok;
 }
@@ -285,8 +289,7 @@ void RecoveryJournal::keep_for_next_start() {
 
 void RecoveryJournal::discard() {
   if (lock_.held()) {
-    std::error_code ignored;
-    std::filesystem::remove(path(), ignored);
+    platform::remove_file(path());
     lock_.release(true);
   }
   active_ = suspect_ = torn_ = emptied_ = false;
@@ -311,8 +314,8 @@ void RecoveryJournal::offer_recovery() {
     platform::FileLock theirs;
     // Taken before asking: another program starting now passes this journal by.
     if (!theirs.try_acquire(lock_path_of(journal))) continue;
-    std::error_code ec;
-    if (!std::filesystem::exists(journal, ec)) {  // recovered meanwhile by another program
+    platform::FileStatus status;
+    if (platform::examine(journal, status) != 0 || !status.exists()) {  // recovered meanwhile
       theirs.release(true);
       continue;
     }
@@ -320,7 +323,7 @@ void RecoveryJournal::offer_recovery() {
         "Recover the unsaved recording?", "ZetraII", platform::MessageIcon::Question,
         platform::MessageButtons::YesNo);
     if (answer != platform::MessageAnswer::Yes) {
-      std::filesystem::remove(journal, ec);
+      platform::remove_file(journal);
       theirs.release(true);
       continue;
     }
@@ -333,10 +336,9 @@ void RecoveryJournal::offer_recovery() {
 // Loads the journal and carries it on as this program's own; the old one goes only once the new
 // one is written. One that cannot be read is kept aside, not deleted, and not asked about again.
 bool RecoveryJournal::recover(const std::string& journal) {
-  std::error_code ec;
   std::string error;
   if (!load(journal, error)) {
-    std::filesystem::rename(journal, journal + ".unreadable", ec);
+    platform::rename_file(journal, journal + ".unreadable");
     context_.platform.dialogs.message_box(
         "Cannot recover the recording from " + journal + ": " + error + ".", "ZetraII",
         platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
@@ -345,7 +347,7 @@ bool RecoveryJournal::recover(const std::string& journal) {
   // Written anew at once: a torn last frame must not stand between the journal and what follows.
   const bool written = rewrite();
   report(written);
-  if (written) std::filesystem::remove(journal, ec);
+  if (written) platform::remove_file(journal);
   return true;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace zetra::files {
 
 // What tells a file's versions apart cheaply: whether it is there, its size and when it was last
@@ -19,16 +21,13 @@ struct FileIdentity {
 };
 FileIdentity identity_of(const std::string& path);
 
-// A descriptor open for reading (closed by the destructor), or -1 with error() saying why.
+// A file open for reading (closed by the destructor), or not open with error() saying why.
 class RegularFile {
  public:
   explicit RegularFile(const std::string& path);
-  ~RegularFile();
-  RegularFile(const RegularFile&) = delete;
-  RegularFile& operator=(const RegularFile&) = delete;
 
-  bool is_open() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  bool is_open() const { return file_.is_open(); }
+  platform::File& file() { return file_; }
   uint64_t size() const { return size_; }
   const std::string& error() const { return error_; }
 
@@ -38,7 +37,7 @@ class RegularFile {
   bool read_all(std::vector<uint8_t>& bytes);
 
  private:
-  int fd_ = -1;
+  platform::File file_;
   uint64_t size_ = 0;
   std::string error_;
 };

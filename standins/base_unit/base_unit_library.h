@@ -33,6 +33,7 @@ class BaseUnitLibrary final : public platform::DeviceLibrary {
   explicit BaseUnitLibrary(uint64_t seed = 1, double interval_s = 0.5);
 
   bool load() override;
+  std::string load_error() const override { return fail_load_ ? load_error_ : std::string(); }
   int32_t open_device(uint8_t dev_no) override;
   int32_t close_device(uint8_t dev_no) override;
   int32_t usr_config(uint8_t dev_no, uint8_t& config) override;
@@ -52,7 +53,11 @@ class BaseUnitLibrary final : public platform::DeviceLibrary {
   void clear_calls() { calls_.clear(); }
 
   // Failure injection, each until cleared.
-  void fail_load(bool fail) { fail_load_ = fail; }
+  // A failing load reports `reason` as its load_error().
+  void fail_load(bool fail, std::string reason = {}) {
+    fail_load_ = fail;
+    load_error_ = std::move(reason);
+  }
   void fail_open(bool fail) { fail_open_ = fail; }             // KV_OpenDevice returns 0
   void fill_nothing_on_read(bool fill_nothing) { fill_nothing_ = fill_nothing; }  // KV_ReadBlock
 
@@ -72,6 +77,7 @@ class BaseUnitLibrary final : public platform::DeviceLibrary {
   std::array<std::unique_ptr<Slot>, 4> slots_;
   std::vector<LibraryCall> calls_;
   bool fail_load_ = false;
+  std::string load_error_;
   bool fail_open_ = false;
   bool fill_nothing_ = false;
 };

@@ -63,21 +63,21 @@ int32_t with_open_unit(uint8_t device, Action action) {
 
 extern "C" {
 
-int32_t KV_OpenDevice(uint8_t device) {
+int32_t KV_CALL KV_OpenDevice(uint8_t device) {
   if (!known(device)) return 0;
   Units& all = units();
   std::lock_guard lock(all.mutex);
   return slot_locked(all, device).unit->open() ? 1 : 0;
 }
 
-int32_t KV_CloseDevice(uint8_t device) {
+int32_t KV_CALL KV_CloseDevice(uint8_t device) {
   return with_open_unit(device, [](Slot& s) {
     s.unit->close();
     return true;
   });
 }
 
-int32_t KV_RequestOwnership(uint8_t device) {
+int32_t KV_CALL KV_RequestOwnership(uint8_t device) {
   return with_open_unit(device, [](Slot& s) {
     if (s.owned) return false;
     s.owned = true;
@@ -85,14 +85,14 @@ int32_t KV_RequestOwnership(uint8_t device) {
   });
 }
 
-int32_t KV_ReleaseOwnership(uint8_t device) {
+int32_t KV_CALL KV_ReleaseOwnership(uint8_t device) {
   return with_open_unit(device, [](Slot& s) {
     s.owned = false;
     return true;
   });
 }
 
-int32_t KV_QueryOwnership(uint8_t device, int32_t* owned) {
+int32_t KV_CALL KV_QueryOwnership(uint8_t device, int32_t* owned) {
   if (!owned) return 0;
   return with_open_unit(device, [&](Slot& s) {
     *owned = s.owned ? 1 : 0;
@@ -100,12 +100,12 @@ int32_t KV_QueryOwnership(uint8_t device, int32_t* owned) {
   });
 }
 
-int32_t KV_WriteWord(uint8_t device, uint8_t address, int32_t* value) {
+int32_t KV_CALL KV_WriteWord(uint8_t device, uint8_t address, int32_t* value) {
   if (!value) return 0;
   return with_open_unit(device, [&](Slot& s) { return s.unit->write_word(address, *value); });
 }
 
-int32_t KV_WriteBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
+int32_t KV_CALL KV_WriteBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
   return with_open_unit(device, [&](Slot& s) {
     for (int k = 0; k < count; ++k) {
@@ -115,17 +115,17 @@ int32_t KV_WriteBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* w
   });
 }
 
-int32_t KV_ReadWord(uint8_t device, uint8_t address, int32_t* value) {
+int32_t KV_CALL KV_ReadWord(uint8_t device, uint8_t address, int32_t* value) {
   if (!value) return 0;
   return with_open_unit(device, [&](Slot& s) { return s.unit->read_word(address, *value); });
 }
 
-int32_t KV_ReadBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
+int32_t KV_CALL KV_ReadBlock(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
   return with_open_unit(device, [&](Slot& s) { return s.unit->read_block(address, count, words); });
 }
 
-int32_t KV_GetStatus(uint8_t device, int32_t* status) {
+int32_t KV_CALL KV_GetStatus(uint8_t device, int32_t* status) {
   if (!status) return 0;
   return with_open_unit(device, [&](Slot& s) {
     *status = 0x01 | (s.owned ? 0x02 : 0) | (int32_t{s.configuration} << 8);
@@ -133,7 +133,7 @@ int32_t KV_GetStatus(uint8_t device, int32_t* status) {
   });
 }
 
-int32_t KV_USRConfig(uint8_t device, uint8_t* config) {
+int32_t KV_CALL KV_USRConfig(uint8_t device, uint8_t* config) {
   if (!config) return 0;
   return with_open_unit(device, [&](Slot& s) {
     if (!s.unit->configure(*config)) return false;
@@ -142,7 +142,7 @@ int32_t KV_USRConfig(uint8_t device, uint8_t* config) {
   });
 }
 
-int32_t KV_USRWrite(uint8_t device, uint8_t* value) {
+int32_t KV_CALL KV_USRWrite(uint8_t device, uint8_t* value) {
   if (!value) return 0;
   return with_open_unit(device, [&](Slot& s) {
     s.user_output = *value;
@@ -150,12 +150,12 @@ int32_t KV_USRWrite(uint8_t device, uint8_t* value) {
   });
 }
 
-int32_t KV_USRRead(uint8_t device, uint8_t* status) {
+int32_t KV_CALL KV_USRRead(uint8_t device, uint8_t* status) {
   if (!status) return 0;
   return with_open_unit(device, [&](Slot& s) { return s.unit->status(*status); });
 }
 
-int32_t KV_GetBaseUnitRevisionLevel(uint8_t device, int32_t* revision) {
+int32_t KV_CALL KV_GetBaseUnitRevisionLevel(uint8_t device, int32_t* revision) {
   if (!revision) return 0;
   return with_open_unit(device, [&](Slot&) {
     *revision = kRevision;
@@ -163,7 +163,7 @@ int32_t KV_GetBaseUnitRevisionLevel(uint8_t device, int32_t* revision) {
   });
 }
 
-int32_t KV_Identify(uint8_t device, int32_t* identity) {
+int32_t KV_CALL KV_Identify(uint8_t device, int32_t* identity) {
   if (!identity) return 0;
   return with_open_unit(device, [&](Slot& s) {
     *identity = s.module_identity;
@@ -171,7 +171,7 @@ int32_t KV_Identify(uint8_t device, int32_t* identity) {
   });
 }
 
-int32_t KV_ProgramModuleIdentity(uint8_t device, int32_t* identity) {
+int32_t KV_CALL KV_ProgramModuleIdentity(uint8_t device, int32_t* identity) {
   if (!identity) return 0;
   return with_open_unit(device, [&](Slot& s) {
     s.module_identity = *identity;
@@ -179,7 +179,7 @@ int32_t KV_ProgramModuleIdentity(uint8_t device, int32_t* identity) {
   });
 }
 
-int32_t KV_ReadCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
+int32_t KV_CALL KV_ReadCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
   return with_open_unit(device, [&](Slot& s) {
     for (int k = 0; k < count; ++k) words[k] = s.calibration[(address + k) & 0xff];
@@ -187,7 +187,7 @@ int32_t KV_ReadCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* 
   });
 }
 
-int32_t KV_ProgramCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
+int32_t KV_CALL KV_ProgramCalData(uint8_t device, uint8_t address, uint8_t count, int32_t* words) {
   if (!words) return 0;
   return with_open_unit(device, [&](Slot& s) {
     for (int k = 0; k < count; ++k) s.calibration[(address + k) & 0xff] = words[k];

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace zetra::platform {
 namespace {
@@ -12,6 +15,7 @@ TEST(QtDeviceLibraryTest, MissingLibraryIsNotLoadedAndCallsFailSafely) {
   QtDeviceLibrary library(FAKE_LIBRARY_DIR "/nowhere/kvwin32");
   EXPECT_FALSE(library.load());
   EXPECT_FALSE(library.load());  // retried, still absent
+  EXPECT_EQ(library.load_error(), "libkvwin32.so was not found in " FAKE_LIBRARY_DIR "/nowhere");
   EXPECT_EQ(library.open_device(1), 0);  // 0 is the failure answer of open
   uint8_t status = 0x55;
   EXPECT_EQ(library.usr_read(1, status), 0);
@@ -21,6 +25,7 @@ TEST(QtDeviceLibraryTest, MissingLibraryIsNotLoadedAndCallsFailSafely) {
 TEST(QtDeviceLibraryTest, LibraryLackingOneFunctionIsNotLoaded) {
   QtDeviceLibrary library(FAKE_LIBRARY_DIR "/partial/kvwin32");
   EXPECT_FALSE(library.load());
+  EXPECT_EQ(library.load_error(), "libkvwin32.so lacks the function KV_ReadBlock");
   EXPECT_EQ(library.open_device(2), 0);
 }
 
@@ -28,6 +33,7 @@ TEST(QtDeviceLibraryTest, CompleteLibraryPassesArgumentsThrough) {
   QtDeviceLibrary library(FAKE_LIBRARY_DIR "/complete/kvwin32");
   ASSERT_TRUE(library.load());
   EXPECT_TRUE(library.load());
+  EXPECT_EQ(library.load_error(), "");
   EXPECT_EQ(library.open_device(3), 43);
   uint8_t config = 0;
   EXPECT_EQ(library.usr_config(3, config), 100);
@@ -42,6 +48,18 @@ TEST(QtDeviceLibraryTest, CompleteLibraryPassesArgumentsThrough) {
   library.usr_read(2, status);
   EXPECT_EQ(status, 0x82);
   EXPECT_EQ(library.close_device(2), 7);
+}
+
+// A file that is there but is no library for this program: the system's own reason, which
+// names the file.
+TEST(QtDeviceLibraryTest, AFileThatIsNoLibraryGivesTheLoadersReason) {
+  const std::string folder = FAKE_LIBRARY_DIR "/not-a-library";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/libkvwin32.so") << "not an ELF file";
+  QtDeviceLibrary library(folder + "/kvwin32");
+  EXPECT_FALSE(library.load());
+  EXPECT_NE(library.load_error().find("libkvwin32.so"), std::string::npos) << library.load_error();
+  EXPECT_EQ(library.load_error().find("was not found"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "platform/qt/data_folder.h"
 #include "platform/qt/process_signals.h"
@@ -13,25 +15,26 @@
 #include "platform/qt/qt_surface.h"
 #include "platform/qt/qt_window_frame.h"
 #include "platform/qt/thread_pause.h"
+#include "recorder/app/about.h"
+#include "recorder/app/command_line.h"
 #include "recorder/app/recorder.h"
 #include "recorder/files/files_subsystem.h"
-#include "recorder/ui/qt/about.h"
-#include "recorder/ui/qt/command_line.h"
 #include "recorder/ui/qt/main_window.h"
 
 int main(int argc, char* argv[]) {
-  QStringList arguments;
-  for (int k = 0; k < argc; ++k) arguments.push_back(QString::fromLocal8Bit(argv[k]));
-  const zetra::ui::StartOptions options = zetra::ui::read_command_line(arguments);
-  if (options.action != zetra::ui::StartOptions::Action::Run) {
-    const bool failed = options.action == zetra::ui::StartOptions::Action::Error;
-    std::fputs(options.output.toLocal8Bit().constData(), failed ? stderr : stdout);
+  std::vector<std::string> arguments;
+  for (int k = 0; k < argc; ++k) arguments.push_back(QString::fromLocal8Bit(argv[k]).toStdString());
+  const zetra::StartOptions options = zetra::read_command_line(arguments);
+  if (options.action != zetra::StartOptions::Action::Run) {
+    const bool failed = options.action == zetra::StartOptions::Action::Error;
+    std::fputs(QString::fromStdString(options.output).toLocal8Bit().constData(),
+               failed ? stderr : stdout);
     return failed ? 2 : 0;
   }
   zetra::platform::let_oversized_writes_fail();  // a Save past `ulimit -f` reports an error
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("zetra");  // the user's data folder is .../zetra
-  QCoreApplication::setApplicationVersion(QString::fromStdString(zetra::ui::program_version()));
+  QCoreApplication::setApplicationVersion(QString::fromStdString(zetra::program_version()));
   const QString program_folder = QCoreApplication::applicationDirPath();
   const QString data_folder = zetra::platform::choose_data_folder(program_folder);
   zetra::platform::QtSerialPort serial_port;
@@ -60,9 +63,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::exit(0);
   });
   window.show();
-  if (!options.file.isEmpty()) {
+  if (!options.file.empty()) {
     // Once the window is up, so that a message about the file appears over it.
-    QTimer::singleShot(0, &window, [&recorder, &window, file = options.file.toStdString()] {
+    QTimer::singleShot(0, &window, [&recorder, &window, file = options.file] {
       recorder.files().recording.open_path(file);
       window.sync();
     });

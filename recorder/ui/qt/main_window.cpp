@@ -10,7 +10,7 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-#include "recorder/ui/qt/about.h"
+#include "recorder/app/about.h"
 #include "recorder/ui/qt/accessibility.h"
 #include "recorder/ui/qt/chart_widget.h"
 #include "recorder/chart/chart.h"
@@ -241,7 +241,7 @@ void MainWindow::show_help() {
     help_ = new QTextBrowser(this);
     help_->setWindowFlag(Qt::Window);
     help_->setObjectName("help");
-    help_->setWindowTitle("ZetraII Help");
+    help_->setWindowTitle(kHelpTitle);
     help_->setOpenExternalLinks(true);
     help_->resize(720, 640);
   }
@@ -252,7 +252,7 @@ void MainWindow::show_help() {
 
 // Help > About: name, version and build date, through the Dialogs interface like every message.
 void MainWindow::show_about() {
-  recorder_.context().platform.dialogs.message_box(about_text(), "About " + std::string(kProgramName),
+  recorder_.context().platform.dialogs.message_box(about_text(), about_title(),
                                                    platform::MessageIcon::Information,
                                                    platform::MessageButtons::Ok);
 }

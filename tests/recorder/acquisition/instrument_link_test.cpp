@@ -67,6 +67,29 @@ TEST(UsbLink, OpenFailureOrMissingLibraryShowsTheMessageAndCallsNothingElse) {
   }
 }
 
+// A library that cannot be loaded for a reason it can name adds that reason as one more line;
+// the next connect with a good library shows nothing of it.
+TEST(UsbLink, ALibraryThatSaysWhyItDidNotLoadAddsThatLine) {
+  RecorderHarness h(Transport::Usb);
+  h.library.fail_load(true, "kvwin32.dll is a 32-bit library: use the 32-bit zetra");
+  h.recorder.press("conoff");
+  expect_connected_controls(h.window(), false);
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(h.dialogs.messages[0].text,
+            std::string(kConnectFailureText) +
+                "\nkvwin32.dll is a 32-bit library: use the 32-bit zetra");
+  EXPECT_EQ(h.dialogs.messages[0].title, "ON/OFF Zetra");
+  h.library.fail_load(false);
+  h.library.fail_open(true);
+  h.recorder.press("conoff");
+  ASSERT_EQ(h.dialogs.messages.size(), 2u);
+  EXPECT_EQ(h.dialogs.messages[1].text, kConnectFailureText);
+  h.library.fail_open(false);
+  h.recorder.press("conoff");
+  expect_connected_controls(h.window(), true);
+  EXPECT_EQ(h.dialogs.messages.size(), 2u);
+}
+
 TEST(SerialLink, SetsFourteenLineStatesAfterOpening) {
   RecorderHarness h(Transport::Serial);
   h.serial.reset_counts();

@@ -8,18 +8,29 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace zetra::testing {
 
 class TempFolder {
  public:
+  // A new name each time, made by creating it (create_directory refuses one that exists).
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zetra-files-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = "zetra-files-";
+      for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+      path_ = std::filesystem::temp_directory_path() / name;
+      std::error_code ec;
+      if (std::filesystem::create_directory(path_, ec)) return;
+    }
+    throw std::runtime_error("cannot create a temporary folder");
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -29,7 +40,9 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   std::string path() const { return path_.string(); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Joined as text: on Windows a std::filesystem::path would take a UTF-8 name for the ANSI code
+  // page's.
+  std::string file(const std::string& name) const { return platform::join_path(path(), name); }
 
  private:
   std::filesystem::path path_;

@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +13,6 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "recorder/ui/qt/about.h"
-#include "recorder/ui/qt/command_line.h"
 #include "tests/support/stand_in_window_test.h"
 
 namespace zetra::ui {
@@ -155,27 +152,6 @@ TEST_F(LabWindowTest, EveryControlHasAnAccessibleNameAndDescription) {
   }
   EXPECT_TRUE(chart_seen);
   EXPECT_TRUE(notes_after_chart);
-}
-
-TEST(CommandLine, HelpVersionAndOneRecording) {
-  using Action = StartOptions::Action;
-  EXPECT_EQ(read_command_line({"zetra"}).action, Action::Run);
-  EXPECT_TRUE(read_command_line({"zetra"}).file.isEmpty());
-  const StartOptions help = read_command_line({"zetra", "--help"});
-  EXPECT_EQ(help.action, Action::Help);
-  EXPECT_TRUE(help.output.startsWith("Usage: zetra [OPTION] [FILE]"));
-  EXPECT_EQ(read_command_line({"zetra", "-h"}).action, Action::Help);
-  const StartOptions version = read_command_line({"zetra", "--version"});
-  EXPECT_EQ(version.action, Action::Version);
-  EXPECT_EQ(version.output, QString("zetra ") + QString::fromStdString(program_version()) + "\n");
-  const StartOptions file = read_command_line({"zetra", "/data/run 1.ztr"});
-  EXPECT_EQ(file.action, Action::Run);
-  EXPECT_EQ(file.file, "/data/run 1.ztr");
-  EXPECT_TRUE(QFileInfo(read_command_line({"zetra", "run.ztr"}).file).isAbsolute());
-  EXPECT_EQ(read_command_line({"zetra", "--", "-odd.ztr"}).file,
-            QFileInfo("-odd.ztr").absoluteFilePath());
-  EXPECT_EQ(read_command_line({"zetra", "--frobnicate"}).action, Action::Error);
-  EXPECT_EQ(read_command_line({"zetra", "a.ztr", "b.ztr"}).action, Action::Error);
 }
 
 }  // namespace

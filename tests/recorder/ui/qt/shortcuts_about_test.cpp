@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "platform/qt/qt_surface.h"
-#include "recorder/ui/qt/about.h"
+#include "recorder/app/about.h"
 #include "recorder/ui/qt/main_window.h"
 #include "tests/support/recorder_harness.h"
 

@@ -1,7 +1,7 @@
-// ZETRA_VERSION and ZETRA_BUILD_DATE come from the build (recorder/ui/qt/CMakeLists.txt).
-#include "recorder/ui/qt/about.h"
+// ZETRA_VERSION and ZETRA_BUILD_DATE come from the build (recorder/app/CMakeLists.txt).
+#include "recorder/app/about.h"
 
-namespace zetra::ui {
+namespace zetra {
 
 std::string program_version() { return ZETRA_VERSION; }
 
@@ -13,4 +13,6 @@ std::string about_text() {
          "\nBuilt " + build_date();
 }
 
-}  // namespace zetra::ui
+std::string about_title() { return "About " + std::string(kProgramName); }
+
+}  // namespace zetra
