@@ -102,8 +102,11 @@ TEST_F(SafeSaveTest, SymbolicLinkIsFollowedItsTargetReplacedWithModeAndOwnerKept
   std::filesystem::create_symlink(folder.file("middle.ztr"), path);
 
   fill(s, 1600, 0);  // two records
+  // A file this session did not open or save: Save asks first.
+  h.dialogs.message_answers = {platform::MessageAnswer::Yes};
   ASSERT_TRUE(h.recorder.press("psave"));
-  EXPECT_TRUE(h.dialogs.messages.empty());
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(last_message(), path + " already exists. Replace it?");
   EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the link stays a link";
   EXPECT_EQ(std::filesystem::read_symlink(path), folder.file("middle.ztr"));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("middle.ztr")));
@@ -126,6 +129,7 @@ TEST_F(SafeSaveTest, SymbolicLinkIsFollowedItsTargetReplacedWithModeAndOwnerKept
   testing::write_bytes(plain, {1, 2, 3});
   ::chmod(plain.c_str(), 0604);
   s.file_name = plain;
+  h.dialogs.message_answers = {platform::MessageAnswer::Yes};
   ASSERT_TRUE(h.recorder.press("psave"));
   EXPECT_EQ(mode_of(plain), 0604u);
   EXPECT_EQ(testing::read_bytes(plain).size(), 2 * kRecordBytes);
