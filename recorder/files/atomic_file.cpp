@@ -46,7 +46,7 @@ bool AtomicFile::check_target() {
     return fail("cannot examine " + path_, code);
   }
   if (!status.exists()) {
-    permissions_ = platform::new_file_permissions(false);
+    permissions_ = platform::new_file_permissions(private_);
     return true;
   }
   if (status.kind != platform::FileKind::Regular) {

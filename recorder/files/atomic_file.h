@@ -34,6 +34,10 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
+  // A new file readable and writable by this user alone (the journal: a recording is private
+  // data), instead of what the user's mask allows. Before open().
+  void keep_private() { private_ = true; }
+
   // Each returns false once anything has failed; error() then says why.
   bool open();
   bool write(const uint8_t* data, size_t size);
@@ -66,7 +70,7 @@ class AtomicFile {
   FaultPlan* faults_;
   platform::File file_;
   bool exists_ = false, read_only_ = false, in_place_ = false, keep_tail_ = false;
-  bool committed_ = false;
+  bool committed_ = false, private_ = false;
   uint64_t written_ = 0;
   platform::Permissions permissions_;
   platform::FileStatus status_;  // of the target, when it exists

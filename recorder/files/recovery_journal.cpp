@@ -196,6 +196,7 @@ bool RecoveryJournal::rewrite() {
   const RecorderState& s = context_.state;
   if (!hold_journal()) return false;
   AtomicFile file(path(), faults);
+  file.keep_private();
   std::vector<uint8_t> settings = settings_frame();
   const size_t end = covered_end();
   bool ok = file.open() && file.write(settings.data(), settings.size());

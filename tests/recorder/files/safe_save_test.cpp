@@ -274,5 +274,20 @@ TEST_F(SafeSaveTest, OpenRefusesPipesDevicesAndFoldersWithoutWaiting) {
   }
 }
 
+// A recording is private data: the journal and its lock are this user's alone whatever the mask,
+// while the saved file gets what the mask allows, as every file the user makes.
+TEST_F(SafeSaveTest, JournalsAndLocksAreCreatedForTheUserAloneTheSavedFileByTheMask) {
+  const mode_t mask = ::umask(022);
+  fill(s, 100, 0);
+  RecoveryJournal& journal = h.recorder.files().journal;
+  journal.sync();
+  ASSERT_TRUE(journal.active()) << journal.error();
+  EXPECT_EQ(mode_of(journal.path()), 0600u);
+  EXPECT_EQ(mode_of(lock_path_of(journal.path())), 0600u);
+  ASSERT_TRUE(h.recorder.press("psave"));
+  EXPECT_EQ(mode_of(path), 0644u);
+  ::umask(mask);
+}
+
 }  // namespace
 }  // namespace zetra::files
