@@ -186,6 +186,9 @@ bool RecordingCommands::write(const std::string& path) {
   const std::string error =
       write_recording(path, header_from(s, context_.window), notes, traces, faults, &read_only);
   if (!error.empty()) {
+    // A save that failed writing this session's own file in place changed it: it stays this
+    // session's file, not one that another program changed.
+    if (path == known_name_) remember_file(path);
     context_.platform.dialogs.message_box(
         read_only ? error : "Cannot save " + path + ": " + error + ".", "Save",
         MessageIcon::Exclamation, MessageButtons::Ok);
