@@ -150,7 +150,10 @@ bool RecordingCommands::save_confirmed(const std::string& path) {
   // Nothing there, or no file to replace (the writer refuses a folder or device with its reason).
   if (platform::examine(path, now) != 0 || now.kind != platform::FileKind::Regular) return true;
   const platform::FileStatus& was = known_status_;
-  const bool unchanged = path == known_name_ && now.same_file(was) && now.size == was.size &&
+  // The same file also under another spelling of its name ("C:/a" and "C:\a", a hard link),
+  // where the system tells its identity.
+  const bool same_name = path == known_name_ || (now.index != 0 && !known_name_.empty());
+  const bool unchanged = same_name && now.same_file(was) && now.size == was.size &&
                          now.mtime_ns == was.mtime_ns;
   return unchanged || may_replace(path, "Save", true);
 }
