@@ -125,7 +125,9 @@ TEST_F(Win32WindowTest, EveryControlIsMirrored) {
       default: {
         HWND w = control(name);
         EXPECT_EQ(::IsWindowEnabled(w) != FALSE, c->enabled) << name;
-        if (c->kind == ControlKind::Button) EXPECT_EQ(window_text(w), c->caption) << name;
+        if (c->kind == ControlKind::Button) {
+          EXPECT_EQ(window_text(w), c->caption) << name;
+        }
         if (c->kind == ControlKind::Label && c->parent != "st1") {
           EXPECT_EQ(window_text(w), c->caption) << name;
         }
