@@ -1,5 +1,6 @@
 #include "recorder/files/atomic_file.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/paths.h"
@@ -46,7 +47,7 @@ bool AtomicFile::check_target() {
     return fail("cannot examine " + path_, code);
   }
   if (!status.exists()) {
-    permissions_ = platform::new_file_permissions(false);
+    permissions_ = platform::new_file_permissions(private_);
     return true;
   }
   if (status.kind != platform::FileKind::Regular) {
@@ -94,7 +95,36 @@ bool AtomicFile::open_in_place() {
 
 bool AtomicFile::write(const uint8_t* data, size_t size) {
   if (!step("cannot write") || !file_.is_open()) return false;
+  if (in_place_) return write_in_place(data, size);
+  content_ += size;
   if (const ErrorCode code = file_.write_all(data, size, written_); code != 0) {
+    return fail("cannot write", code);
+  }
+  return true;
+}
+
+bool AtomicFile::reserve(uint64_t bytes) {
+  if (!step("cannot reserve room") || !file_.is_open()) return false;
+  if (!in_place_) return true;  // a temporary that runs out of room costs nothing
+  if (const ErrorCode code = file_.reserve(0, bytes); code != 0) {
+    return fail("there is no room for the new content", code);
+  }
+  return true;
+}
+
+// The held-back head is kept; what follows it goes to its place in the file.
+bool AtomicFile::write_in_place(const uint8_t* data, size_t size) {
+  const size_t to_head = content_ < hold_back_
+                             ? std::min(size, static_cast<size_t>(hold_back_ - content_))
+                             : 0;
+  head_.insert(head_.end(), data, data + to_head);
+  content_ += to_head;
+  if (to_head == size) return true;
+  if (content_ == hold_back_ && hold_back_ > 0 && written_ == 0) {
+    if (const ErrorCode code = file_.seek(hold_back_); code != 0) return fail("cannot write", code);
+  }
+  content_ += size - to_head;
+  if (const ErrorCode code = file_.write_all(data + to_head, size - to_head, written_); code != 0) {
     return fail("cannot write", code);
   }
   return true;
@@ -152,10 +182,20 @@ bool AtomicFile::commit_temporary() {
   return true;
 }
 
+// The rest of the content on disk first, then the held-back head, then the end of the file.
 bool AtomicFile::commit_in_place() {
   bool ok = error_.empty();
+  if (ok && !head_.empty()) {
+    ErrorCode code = file_.flush_data_to_disk();
+    if (code != 0) {
+      ok = fail("cannot flush to disk", code);
+    } else if (!step("cannot write") || (code = file_.seek(0)) != 0 ||
+               (code = file_.write_all(head_.data(), head_.size(), written_)) != 0) {
+      ok = code != 0 ? fail("cannot write", code) : false;
+    }
+  }
   if (ok && !keep_tail_) {
-    if (const ErrorCode code = file_.truncate(written_); code != 0) {
+    if (const ErrorCode code = file_.truncate(content_); code != 0) {
       ok = fail("cannot shorten the file", code);
     }
   }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -34,8 +35,20 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
+  // A new file readable and writable by this user alone (the journal: a recording is private
+  // data), instead of what the user's mask allows. Before open().
+  void keep_private() { private_ = true; }
+
+  // Written in place, the first `bytes` of the content (a recording's first record, which holds
+  // its sample counter) go to the file last, after the rest is on disk, so that the file opens at
+  // any point of a failure. Before open().
+  void hold_back_first(size_t bytes) { hold_back_ = bytes; }
+
   // Each returns false once anything has failed; error() then says why.
   bool open();
+  // Makes sure the disk has room for `bytes` of content before any is written in place: a disk
+  // without that room fails here, with the old file untouched.
+  bool reserve(uint64_t bytes);
   bool write(const uint8_t* data, size_t size);
   // The old file's bytes from `offset` to its end are kept after the new ones. Without this call
   // the file ends where the new content ends.
@@ -60,14 +73,18 @@ class AtomicFile {
   bool carry_over_in_temporary(uint64_t offset);
   bool commit_temporary();
   bool commit_in_place();
+  bool write_in_place(const uint8_t* data, size_t size);
   void remove_stale_temporaries() const;
 
   std::string path_, target_, temp_path_, error_;
   FaultPlan* faults_;
   platform::File file_;
   bool exists_ = false, read_only_ = false, in_place_ = false, keep_tail_ = false;
-  bool committed_ = false;
-  uint64_t written_ = 0;
+  bool committed_ = false, private_ = false;
+  uint64_t written_ = 0;   // bytes that reached the file
+  uint64_t content_ = 0;   // bytes of new content handed in
+  size_t hold_back_ = 0;
+  std::vector<uint8_t> head_;  // the held-back first bytes
   platform::Permissions permissions_;
   platform::FileStatus status_;  // of the target, when it exists
 };

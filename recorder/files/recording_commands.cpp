@@ -113,6 +113,7 @@ void RecordingCommands::new_file() {
   RecordingSnapshot before = take_snapshot(s, context_.window);
   StoreChange undo = step ? set_aside_arrays(s) : StoreChange{};
   s.file_name = name;
+  remember_file(name);  // a file that exists there was just confirmed
   Procedures::call(context_.procedures.clsp1);
   Procedures::call(context_.procedures.r_line);
   set_caption();
@@ -124,6 +125,7 @@ void RecordingCommands::new_file() {
 }
 
 void RecordingCommands::adopt_recovered(const std::string& name, const FileIdentity& identity) {
+  known_name_.clear();
   recovered_name_ = name;
   recovered_identity_ = identity;
   set_caption();
@@ -137,10 +139,26 @@ bool RecordingCommands::replace_confirmed(const std::string& path, const std::st
   return may_replace(path, title, true);
 }
 
+void RecordingCommands::remember_file(const std::string& path) {
+  known_name_ = path;
+  if (platform::examine(path, known_status_) != 0) known_status_ = {};
+}
+
+bool RecordingCommands::save_confirmed(const std::string& path) {
+  if (!recovered_name_.empty() && path == recovered_name_) return replace_confirmed(path, "Save");
+  platform::FileStatus now;
+  // Nothing there, or no file to replace (the writer refuses a folder or device with its reason).
+  if (platform::examine(path, now) != 0 || now.kind != platform::FileKind::Regular) return true;
+  const platform::FileStatus& was = known_status_;
+  const bool unchanged = path == known_name_ && now.same_file(was) && now.size == was.size &&
+                         now.mtime_ns == was.mtime_ns;
+  return unchanged || may_replace(path, "Save", true);
+}
+
 bool RecordingCommands::save() {
   const RecorderState& s = context_.state;
   if (!(s.rec_next > 2)) return true;  // fewer than two samples: nothing to save
-  if (!s.file_name.empty() && !replace_confirmed(s.file_name, "Save")) return false;
+  if (!s.file_name.empty() && !save_confirmed(s.file_name)) return false;
   busy();
   const bool ok = s.file_name.empty() || write(s.file_name);
   idle();
@@ -168,12 +186,16 @@ bool RecordingCommands::write(const std::string& path) {
   const std::string error =
       write_recording(path, header_from(s, context_.window), notes, traces, faults, &read_only);
   if (!error.empty()) {
+    // A save that failed writing this session's own file in place changed it: it stays this
+    // session's file, not one that another program changed.
+    if (path == known_name_) remember_file(path);
     context_.platform.dialogs.message_box(
         read_only ? error : "Cannot save " + path + ": " + error + ".", "Save",
         MessageIcon::Exclamation, MessageButtons::Ok);
     return false;
   }
   recovered_name_.clear();
+  remember_file(path);
   set_caption();
   note_saved(context_);
   if (on_written) on_written();
@@ -199,6 +221,7 @@ bool RecordingCommands::open_path(const std::string& path) {
   }
   context_.state.file_name = path;
   recovered_name_.clear();
+  remember_file(path);
   show_loaded_recording(context_, loaded);
   set_caption();
   note_saved(context_);

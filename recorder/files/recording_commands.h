@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/file_system.h"
 #include "recorder/files/recording_file.h"
 #include "recorder/window/recorder_context.h"
 
@@ -42,6 +43,10 @@ class RecordingCommands {
  private:
   bool write(const std::string& path);
   bool replace_confirmed(const std::string& path, const std::string& title);
+  // Save asks before replacing a file unless it is the one this session opened or last saved
+  // and has not changed on disk since (size, modification time and identity).
+  bool save_confirmed(const std::string& path);
+  void remember_file(const std::string& path);
   // "<name> already exists. Replace it?" when `name` is a file on disk other than the current
   // one (`current_too`: any file on disk). False when the answer is No.
   bool may_replace(const std::string& name, const std::string& title, bool current_too);
@@ -52,6 +57,8 @@ class RecordingCommands {
   RecorderContext& context_;
   std::string recovered_name_;  // empty when Save need not ask
   FileIdentity recovered_identity_;
+  std::string known_name_;  // the file this session opened or last saved (or chose by New)
+  platform::FileStatus known_status_;  // that file as it was then
 };
 
 // Makes a loaded recording the current one: store, scales, colours, compensation and notes, every

@@ -182,7 +182,10 @@ std::string write_recording(const std::string& path, const RecordingHeader& head
   // encoding itself.
   constexpr size_t kRecordsPerWrite = 40;
   std::vector<uint8_t> batch(std::min(count, kRecordsPerWrite) * kRecordBytes);
-  bool ok = file.open();
+  // Written in place, record 1 (whose counter says how many records the file holds) goes last,
+  // and the room for all of them is reserved before anything is written.
+  file.hold_back_first(kRecordBytes);
+  bool ok = file.open() && file.reserve(static_cast<uint64_t>(count) * kRecordBytes);
   for (size_t first = 1; ok && first <= count; first += kRecordsPerWrite) {
     const size_t last = std::min(count, first + kRecordsPerWrite - 1);
     for (size_t k = first; k <= last; ++k) {

@@ -196,6 +196,7 @@ bool RecoveryJournal::rewrite() {
   const RecorderState& s = context_.state;
   if (!hold_journal()) return false;
   AtomicFile file(path(), faults);
+  file.keep_private();
   std::vector<uint8_t> settings = settings_frame();
   const size_t end = covered_end();
   bool ok = file.open() && file.write(settings.data(), settings.size());
@@ -211,6 +212,7 @@ bool RecoveryJournal::rewrite() {
     return false;
   }
   error_.clear();
+  drop_recovered();  // this journal holds the recording now
   active_ = true;
   torn_ = false;
   end_ = end;
@@ -261,6 +263,7 @@ bool RecoveryJournal::append(const std::vector<uint8_t>& bytes) {
 }
 
 void RecoveryJournal::discard() {
+  drop_recovered();
   if (lock_.held()) {
     platform::remove_file(path());
     lock_.release(true);
@@ -282,7 +285,7 @@ void RecoveryJournal::discard() {
 
 void RecoveryJournal::offer_recovery() {
   for (const std::string& journal : orphaned_journals(folder())) {
-    platform::FileLock theirs;
+    platform::FileLock& theirs = recovered_lock_;
     // Taken before asking: another program starting now passes this journal by.
     if (!theirs.try_acquire(lock_path_of(journal))) continue;
     platform::FileStatus status;
@@ -298,14 +301,15 @@ void RecoveryJournal::offer_recovery() {
       theirs.release(true);
       continue;
     }
-    recover(journal);
-    theirs.release(true);
+    if (!recover(journal)) theirs.release(true);
     return;
   }
 }
 
-// Loads the journal and carries it on as this program's own; the old one goes only once the new
-// one is written. One that cannot be read is kept aside, not deleted, and not asked about again.
+// Loads the journal and carries it on as this program's own. The old one goes once the new one is
+// written, or once the recording is safe otherwise (saved, or the user ended without it); until
+// then this program keeps its lock, so that no other start offers it again. One that cannot be
+// read is kept aside, not deleted, and not asked about again.
 bool RecoveryJournal::recover(const std::string& journal) {
   std::string error;
   if (!load(journal, error)) {
@@ -315,11 +319,18 @@ bool RecoveryJournal::recover(const std::string& journal) {
         platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
     return false;
   }
+  recovered_journal_ = journal;
   // Written anew at once: a torn last frame must not stand between the journal and what follows.
-  const bool written = rewrite();
-  report(written);
-  if (written) platform::remove_file(journal);
+  report(rewrite());
   return true;
+}
+
+// The journal a recovery came from, once the recording no longer needs it.
+void RecoveryJournal::drop_recovered() {
+  if (recovered_journal_.empty()) return;
+  platform::remove_file(recovered_journal_);
+  recovered_journal_.clear();
+  recovered_lock_.release(true);
 }
 
 bool RecoveryJournal::load(const std::string& journal, std::string& error) {

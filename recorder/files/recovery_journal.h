@@ -77,6 +77,7 @@ class RecoveryJournal {
   bool load(const std::string& journal, std::string& error);
   bool recover(const std::string& journal);
   bool hold_journal();
+  void drop_recovered();
   void report(bool ok);
   std::string folder() const;
 
@@ -96,6 +97,10 @@ class RecoveryJournal {
   std::string error_;
   bool told_ = false;          // the user has been told of a failure of this journal
   platform::FileLock lock_;    // held from the first write until the journal goes
+  // The journal a recovery came from while this program's own does not hold the recording yet,
+  // locked so that no other program offers it meanwhile.
+  std::string recovered_journal_;
+  platform::FileLock recovered_lock_;
   std::string identity_name_;  // the file whose identity the journal keeps
   FileIdentity identity_;
 };

@@ -443,6 +443,41 @@ TEST_F(JournalTest, AFailingJournalIsToldOnceAndShownInTheStatusFieldUntilItWrit
   EXPECT_EQ(h->dialogs.messages.size(), 2u);
 }
 
+// A recovery whose new journal cannot be written keeps the old journal (nothing else holds the
+// recording), and holds its lock so that no other start offers it; once the recording is saved the
+// old journal goes too, and the next start asks nothing.
+TEST_F(JournalTest, ARecoveryWhoseNewJournalFailsKeepsTheOldOneUntilTheRecordingIsSaved) {
+  {
+    auto h = start();
+    TimerClock clock(h->recorder);
+    record(*h, clock, 5000);
+    h->end_program();
+  }
+  const std::string old = journal_path();
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::Yes};
+  Recorder recorder(Platform{base.serial, base.library, dialogs, base.pause, base.clipboard,
+                             folder.path(), &base.printer, &base.frame});
+  FaultPlan full_disk{0};  // the new journal's first write fails
+  recorder.files().journal.faults = &full_disk;
+  recorder.start();
+  ASSERT_GE(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_NE(dialogs.messages[1].text.find("cannot be written"), std::string::npos);
+  ASSERT_GT(recorder.state().rec_next, 2.0f);
+  EXPECT_TRUE(std::filesystem::exists(old)) << "the only copy on disk stays";
+  EXPECT_TRUE(orphaned_journals(folder.path()).empty()) << "and no other start offers it";
+
+  recorder.press("psave");
+  EXPECT_TRUE(std::filesystem::exists(folder.file("file1.ztr")));
+  EXPECT_FALSE(std::filesystem::exists(old)) << "saved: the old journal goes";
+  EXPECT_TRUE(testing::journals_in(folder.path()).empty());
+  testing::ScriptedDialogs next;
+  auto again = start_answering(base, next);
+  EXPECT_TRUE(next.messages.empty()) << "nothing to recover a second time";
+}
+
 // A child process with a file-size limit is a POSIX way to fill the disk; on Windows the injected
 // faults above stand for it.
 #ifndef _WIN32

@@ -220,5 +220,51 @@ TEST_F(RecordingCommandsTest, ARecordedRunSavedByTheRecorderOpensAgain) {
   EXPECT_EQ(w["Timer1"].interval_ms, 500);
 }
 
+// Every session starts on file1.ztr: yesterday's recording there is replaced only when the user
+// says so. The file this session opened or saved is replaced without a question while it is as
+// the session left it (size, time and identity); once another program changed it, Save asks.
+TEST_F(RecordingCommandsTest, SaveAsksBeforeReplacingAFileThisSessionDidNotOpenOrSave) {
+  const std::string path = folder.file("file1.ztr");
+  {
+    RecorderHarness yesterday{Transport::Usb, folder.path()};
+    fill(yesterday.state(), 204);
+    ASSERT_TRUE(yesterday.recorder.press("psave"));
+  }
+  const auto old = testing::read_bytes(path);
+  fill(s, 20);
+  h.dialogs.message_answers = {MessageAnswer::No};
+  EXPECT_FALSE(h.recorder.files().recording.save());
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(h.dialogs.messages[0].text, path + " already exists. Replace it?");
+  EXPECT_EQ(testing::read_bytes(path), old) << "No keeps yesterday's recording";
+  EXPECT_EQ(s.rec_next, 21.0f);
+
+  h.dialogs.message_answers = {MessageAnswer::Yes};
+  ASSERT_TRUE(h.recorder.press("psave"));
+  EXPECT_EQ(testing::float_at(testing::read_bytes(path), 4), 21.0f);
+  fill(s, 30);
+  ASSERT_TRUE(h.recorder.press("psave"));
+  EXPECT_EQ(h.dialogs.messages.size(), 2u) << "the file this session saved: no question";
+
+  // Another program writes the file meanwhile (one byte more, so the size tells it).
+  auto changed = testing::read_bytes(path);
+  changed.push_back(0);
+  testing::write_bytes(path, changed);
+  fill(s, 40);
+  h.recorder.press("psave");
+  ASSERT_EQ(h.dialogs.messages.size(), 3u);
+  EXPECT_EQ(testing::read_bytes(path), changed) << "the empty answer queue says Cancel";
+
+  // A file opened is the session's own.
+  h.dialogs.file_answers = {path};
+  h.dialogs.message_answers = {MessageAnswer::No};  // the unsaved 40 samples
+  h.recorder.press("popen");
+  const size_t asked = h.dialogs.messages.size();
+  fill(s, 50);
+  ASSERT_TRUE(h.recorder.press("psave"));
+  EXPECT_EQ(h.dialogs.messages.size(), asked);
+  EXPECT_EQ(testing::float_at(testing::read_bytes(path), 4), 51.0f);
+}
+
 }  // namespace
 }  // namespace zetra::files

@@ -102,8 +102,11 @@ TEST_F(SafeSaveTest, SymbolicLinkIsFollowedItsTargetReplacedWithModeAndOwnerKept
   std::filesystem::create_symlink(folder.file("middle.ztr"), path);
 
   fill(s, 1600, 0);  // two records
+  // A file this session did not open or save: Save asks first.
+  h.dialogs.message_answers = {platform::MessageAnswer::Yes};
   ASSERT_TRUE(h.recorder.press("psave"));
-  EXPECT_TRUE(h.dialogs.messages.empty());
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(last_message(), path + " already exists. Replace it?");
   EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the link stays a link";
   EXPECT_EQ(std::filesystem::read_symlink(path), folder.file("middle.ztr"));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.file("middle.ztr")));
@@ -126,6 +129,7 @@ TEST_F(SafeSaveTest, SymbolicLinkIsFollowedItsTargetReplacedWithModeAndOwnerKept
   testing::write_bytes(plain, {1, 2, 3});
   ::chmod(plain.c_str(), 0604);
   s.file_name = plain;
+  h.dialogs.message_answers = {platform::MessageAnswer::Yes};
   ASSERT_TRUE(h.recorder.press("psave"));
   EXPECT_EQ(mode_of(plain), 0604u);
   EXPECT_EQ(testing::read_bytes(plain).size(), 2 * kRecordBytes);
@@ -148,7 +152,8 @@ TEST_F(SafeSaveTest, FolderThatCannotTakeATemporaryGetsTheFileWrittenInPlace) {
     if (!std::equal(now.begin() + kRecordBytes, now.end(), old.begin() + kRecordBytes)) return 14;
     if (!no_temporaries()) return 15;
 
-    // The same with too little room: the write stops part way, and the message says so.
+    // The same with too little room (a recording that needs a record more than the file has):
+    // the room is reserved before anything is written, so the file stays as it was.
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{30000, 30000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -157,9 +162,48 @@ TEST_F(SafeSaveTest, FolderThatCannotTakeATemporaryGetsTheFileWrittenInPlace) {
     if (h.dialogs.messages.size() != 1) return 16;
     const std::string told = h.dialogs.messages.back().text;
     if (told.find("Cannot save " + path) == std::string::npos) return 17;
-    if (told.find("written in place") == std::string::npos) return 18;
-    if (told.find("part way") == std::string::npos) return 19;
+    if (told.find("no room") == std::string::npos) return 18;
+    if (testing::read_bytes(path) != now) return 19;
     return s.rec_next == 5001.0f ? 0 : 20;
+  });
+  ::chmod(folder.path().c_str(), 0777);
+  EXPECT_EQ(result, 0);
+}
+
+// In place, a failure at any step leaves a file that opens: the room is reserved first and the
+// first record, whose counter says how many records there are, is written last. A file that
+// opens with the new counter holds the new samples.
+TEST_F(SafeSaveTest, InPlaceSaveFailingAtAnyStepLeavesAFileThatOpens) {
+  old_file(4000);  // three records
+  if (geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNobody), 0);
+  }
+  ::chmod(path.c_str(), 0666);
+  ::chmod(folder.path().c_str(), 0555);
+  const int result = testing::as_plain_user([&] {
+    fill(s, 70000, 9);  // 47 records, in two writes: the counter outgrows the old file
+    FaultPlan plan;
+    h.recorder.files().recording.faults = &plan;
+    for (plan.fail_at = 0; plan.fail_at < 40; ++plan.fail_at) {
+      plan.steps = 0;
+      h.dialogs.messages.clear();
+      const bool saved = h.recorder.press("psave") && h.dialogs.messages.empty();
+      LoadedRecording loaded;
+      std::string error;
+      if (!read_recording(path, loaded, error)) return 10 + plan.fail_at;
+      const float counter = loaded.header.rec_next;
+      if (counter != 4001.0f && counter != 70001.0f) return 60;
+      if (counter == 70001.0f) {
+        for (int i = 1; i <= 70000; ++i) {
+          if (loaded.cur1[i] != s.rec_cur1[i]) return 61;
+        }
+      } else if (loaded.cur1[1] != 1001.0f) {
+        return 62;  // the old first record stays until the rest is on disk
+      }
+      if (!no_temporaries()) return 63;
+      if (saved) return counter == 70001.0f && plan.fail_at >= 5 ? 0 : 64;
+    }
+    return 65;
   });
   ::chmod(folder.path().c_str(), 0777);
   EXPECT_EQ(result, 0);
@@ -268,6 +312,21 @@ TEST_F(SafeSaveTest, OpenRefusesPipesDevicesAndFoldersWithoutWaiting) {
     EXPECT_EQ(s.rec_next, 51.0f);
     EXPECT_EQ(s.file_name, path);
   }
+}
+
+// A recording is private data: the journal and its lock are this user's alone whatever the mask,
+// while the saved file gets what the mask allows, as every file the user makes.
+TEST_F(SafeSaveTest, JournalsAndLocksAreCreatedForTheUserAloneTheSavedFileByTheMask) {
+  const mode_t mask = ::umask(022);
+  fill(s, 100, 0);
+  RecoveryJournal& journal = h.recorder.files().journal;
+  journal.sync();
+  ASSERT_TRUE(journal.active()) << journal.error();
+  EXPECT_EQ(mode_of(journal.path()), 0600u);
+  EXPECT_EQ(mode_of(lock_path_of(journal.path())), 0600u);
+  ASSERT_TRUE(h.recorder.press("psave"));
+  EXPECT_EQ(mode_of(path), 0644u);
+  ::umask(mask);
 }
 
 }  // namespace
