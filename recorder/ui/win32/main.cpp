@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/pdf/pdf_printer.h"
+#include "platform/win32/data_folder.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_clipboard.h"
 #include "platform/win32/win32_device_library.h"
@@ -25,7 +26,6 @@
 #include "recorder/files/files_subsystem.h"
 #include "recorder/files/recording_commands.h"
 #include "recorder/ui/win32/main_window.h"
-#include "recorder/ui/win32/program_folder.h"
 
 namespace {
 
@@ -72,7 +72,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
-  const std::string folder = zetra::ui::program_folder();
+  const std::string folder = zetra::platform::program_folder();
+  // Settings, the default recording and the journal: beside the program when it may write there.
+  const std::string data_folder = zetra::platform::choose_data_folder(folder);
   zetra::platform::Win32SerialPort serial_port;
   // The simulated unit only when asked for: it never stands in for the base unit's own library.
   zetra::platform::Win32DeviceLibrary device_library(options.demo_unit ? L"kvwin32-demo.dll"
@@ -88,7 +90,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   zetra::platform::Win32Surface chart_surface;
   zetra::platform::Win32Surface window_layer;
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
-                                           folder, &printer, &frame, ""},
+                                           folder, &printer, &frame, data_folder},
                            zetra::ChartSurfaces{&chart_surface, &window_layer});
   recorder.start();
   zetra::ui::MainWindow window(recorder, chart_surface, window_layer);

@@ -7,11 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <random>
 
 #include "platform/win32/utf16.h"
+#include "platform/pdf/pdf_printer.h"
 #include "platform/win32/win32_clipboard.h"
+#include "platform/win32/win32_printer.h"
 #include "platform/win32/win32_surface.h"
 #include "recorder/ui/win32/keys.h"
 #include "standins/base_unit/base_unit_library.h"
@@ -51,7 +57,7 @@ std::wstring clipboard_text() {
 class Win32WindowTest : public ::testing::Test {
  protected:
   Win32WindowTest()
-      : recorder(Platform{serial, library, dialogs, pause, clipboard, utf8(folder)},
+      : recorder(Platform{serial, library, dialogs, pause, clipboard, utf8(folder), &printer},
                  ChartSurfaces{&chart_surface, &window_layer}) {
     recorder.start();
     window = std::make_unique<MainWindow>(recorder, chart_surface, window_layer);
@@ -96,6 +102,10 @@ class Win32WindowTest : public ::testing::Test {
   testing::ScriptedDialogs dialogs;
   testing::CountingPause pause;
   platform::Win32Clipboard clipboard;
+  // Print to PDF through the program's own PDF writer: Wine has no printer.
+  platform::Win32Printer printer{[](const std::string& path) {
+    return std::make_unique<platform::PdfPrinter>(path);
+  }};
   platform::Win32Surface chart_surface;
   platform::Win32Surface window_layer;
   Recorder recorder;
@@ -236,6 +246,22 @@ TEST_F(Win32WindowTest, RecordSelectCopySaveUndoAndReopen) {
   ASSERT_EQ(dialogs.messages.size(), asked + 1);
   EXPECT_EQ(dialogs.messages.back().buttons, platform::MessageButtons::YesNoCancel);
   EXPECT_EQ(recorder.state().rec_next, saved);  // the file as saved
+
+  // Print to PDF with no printer installed: a PDF file with the chart's page.
+  const fs::path pdf = folder / "chart.pdf";
+  dialogs.file_answers.push_back(utf8(pdf));
+  choose("ppdf");
+  std::ifstream in(pdf, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  const std::string document = bytes.str();
+  EXPECT_EQ(document.rfind("%PDF-", 0), 0u);
+  size_t pages = 0;
+  for (size_t at = document.find("/Type /Page"); at != std::string::npos;
+       at = document.find("/Type /Page", at + 1)) {
+    pages += document.compare(at, 12, "/Type /Pages") != 0;
+  }
+  EXPECT_GE(pages, 1u);
 }
 
 // The close box asks the exit question; Cancel keeps the window, No ends it.
@@ -269,6 +295,35 @@ TEST_F(Win32WindowTest, ScrollBarsMoveByTheirSteps) {
   ::SendMessageW(window->handle(), WM_VSCROLL, SB_TOP, reinterpret_cast<LPARAM>(control("nvs1")));
   EXPECT_EQ(model()["nvs1"].value, model()["nvs1"].minimum);
   EXPECT_EQ(::GetScrollPos(control("nvs1"), SB_CTL), model()["nvs1"].minimum);
+}
+
+// Children sit where the layout's twips say at the monitor's DPI (96 or a prefix's 144), and the
+// surfaces hold as many pixels as their windows show.
+TEST_F(Win32WindowTest, LayoutInTwipsAtTheMonitorsDpi) {
+  const int dpi = window->dpi();
+  EXPECT_EQ(dpi, static_cast<int>(::GetDpiForWindow(window->handle())));
+  if (const char* expected = std::getenv("ZETRA_EXPECTED_DPI")) {
+    EXPECT_EQ(dpi, std::atoi(expected));
+  }
+  const auto pixels = [dpi](float twips) {
+    return static_cast<int>(std::lround(twips * dpi / 1440.0));
+  };
+  const platform::TwipsRect placed = chart_surface.placement_twips();
+  RECT chart;
+  ::GetWindowRect(control("p1"), &chart);
+  EXPECT_NEAR(chart.right - chart.left, pixels(placed.width), 1);
+  EXPECT_NEAR(chart.bottom - chart.top, pixels(placed.height), 1);
+  EXPECT_EQ(chart_surface.width(), chart.right - chart.left);
+  EXPECT_EQ(chart_surface.dpi(), dpi);
+  RECT client;
+  ::GetClientRect(window->handle(), &client);
+  EXPECT_EQ(window_layer.width(), client.right);
+  // The smallest window is 9000 x 7000 twips at any DPI.
+  ::SetWindowPos(window->handle(), nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER);
+  RECT least;
+  ::GetWindowRect(window->handle(), &least);
+  EXPECT_GE((least.right - least.left) * 1440.0 / dpi, 9000 - 15);
+  EXPECT_GE((least.bottom - least.top) * 1440.0 / dpi, 7000 - 15);
 }
 
 // The key texts of the model as accelerators; the keys a text box keeps for itself.
