@@ -1,6 +1,7 @@
 // Rec/Stop, examination mode and the marker through the run-state table of the window.
 #include <gtest/gtest.h>
 
+#include "platform/paths.h"
 #include "tests/support/recorder_harness.h"
 
 namespace zetra {
@@ -39,9 +40,11 @@ TEST(StartUp, OpensIdleWithTheDefaultsAndTheCaption) {
   EXPECT_EQ(s.rec_next, 1.0f);
   EXPECT_EQ(s.rec_capacity, 100000.0f);
   EXPECT_EQ(s.rec_cur1.size(), 100001u);
-  EXPECT_EQ(s.file_name, "/opt/zetra/file1.ztr");
-  EXPECT_EQ(s.window_caption, "ZetraII [ /opt/zetra/file1.ztr ]");
-  EXPECT_EQ(s.help_file, "/opt/zetra/zetrat.html");
+  // The program's folder and the name, joined by the system's separator.
+  const std::string file1 = platform::join_path("/opt/zetra", "file1.ztr");
+  EXPECT_EQ(s.file_name, file1);
+  EXPECT_EQ(s.window_caption, "ZetraII [ " + file1 + " ]");
+  EXPECT_EQ(s.help_file, platform::join_path("/opt/zetra", "zetrat.html"));
   EXPECT_EQ(s.view_width, 400.0f);
   EXPECT_EQ(s.filter_order, 8);  // averages eight readings, as the checked item says
   EXPECT_TRUE(w["porder8"].checked);
