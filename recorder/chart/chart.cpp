@@ -36,8 +36,9 @@ void Chart::bind() {
 void Chart::resize(const WindowGeometry& geometry) {
   if (geometry.minimized) return;
   geometry_ = geometry;
-  layout_ = lay_out_window(geometry.width, geometry.height, context_.window["pnoteson"].checked);
-  geometry_.width = layout_.width;
+  layout_ = lay_out_window(geometry.width - geometry.border_width, geometry.height,
+                           context_.window["pnoteson"].checked);
+  geometry_.width = layout_.width + geometry.border_width;
   geometry_.height = layout_.height;
   if (apply_layout) apply_layout(layout_);
   if (!geometry.maximized) {
@@ -45,7 +46,7 @@ void Chart::resize(const WindowGeometry& geometry) {
     s.win_top = geometry.top;
     s.win_left = geometry.left;
     s.win_height = layout_.height;
-    s.win_width = layout_.width;
+    s.win_width = geometry_.width;
   }
   Procedures::call(context_.procedures.r_line);
 }

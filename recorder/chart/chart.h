@@ -19,6 +19,10 @@ struct WindowGeometry {
   float left = 0, top = 0, width = 0, height = 0;
   bool minimized = false;
   bool maximized = false;
+  // How much wider the frame is than its client area: the controls are laid out in the client's
+  // width (frames with thick borders would otherwise push the right-hand scroll bars out of sight),
+  // while the outer width is what the settings keep.
+  float border_width = 0;
 };
 
 class Chart {

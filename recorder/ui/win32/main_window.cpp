@@ -392,14 +392,17 @@ RECT MainWindow::central_area() const {
 
 // Outer size and position in twips, as the layout rules count them.
 void MainWindow::lay_out() {
-  RECT frame;
+  RECT frame, client;
   ::GetWindowRect(window_, &frame);
+  ::GetClientRect(window_, &client);
   const double twips = 1440.0 / fonts_.dpi();
   chart::WindowGeometry g;
   g.left = static_cast<float>(frame.left * twips);
   g.top = static_cast<float>(frame.top * twips);
   g.width = static_cast<float>((frame.right - frame.left) * twips);
   g.height = static_cast<float>((frame.bottom - frame.top) * twips);
+  const LONG borders = (frame.right - frame.left) - (client.right - client.left);
+  g.border_width = static_cast<float>(std::max<LONG>(0, borders) * twips);
   g.minimized = ::IsIconic(window_) != FALSE;
   g.maximized = ::IsZoomed(window_) != FALSE;
   laying_out_ = true;

@@ -58,6 +58,15 @@ TEST(WindowLayout, MinimumSizeAndRememberedGeometry) {
   h.recorder.procedures().form_resize();
   EXPECT_TRUE(applied.notes_visible);
   EXPECT_EQ(applied.width, 20000);
+  // A frame 240 twips wider than its client area: the controls fit the client, the settings keep
+  // the outer width, and a resize by form_resize keeps both.
+  chart.resize({0, 0, 15000, 11000, false, false, 240});
+  EXPECT_EQ(applied.width, 14760);
+  EXPECT_EQ(applied.nvs22.left + applied.nvs22.width, 14760 - 105);
+  EXPECT_EQ(s.win_width, 15000.0f);
+  h.recorder.procedures().form_resize();
+  EXPECT_EQ(applied.width, 14760);
+  EXPECT_EQ(s.win_width, 15000.0f);
 }
 
 }  // namespace
