@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "recorder/numbers/number_format.h"
-
 namespace zetra::platform {
 
 QtSurface::QtSurface(Colour background) : background_(background & 0xFFFFFFu) { resize(1, 1); }
@@ -21,8 +19,9 @@ void QtSurface::resize(int width_px, int height_px, qreal device_pixel_ratio) {
 }
 
 void QtSurface::update_factors() {
-  x_factor_ = static_cast<double>(image_.width() - 1) / width_;
-  y_factor_ = static_cast<double>(image_.height() - 1) / height_;
+  map_.x_factor = static_cast<double>(image_.width() - 1) / width_;
+  map_.y_factor = static_cast<double>(image_.height() - 1) / height_;
+  map_.top = top_;
 }
 
 int QtSurface::device_pen_width() const {
@@ -117,24 +116,14 @@ void QtSurface::polyline(float first_x, const float* ys, int count) {
   polyline(first_x, ys, count, foreground_);
 }
 
-// Per pixel column: the vertical extent of the column's samples, and the line from the previous
-// column's last sample to this column's first. That is exactly the union of one line per pair of
-// neighbours, because lines between samples of one column are vertical runs in that column. A wide
-// pen paints even a run of no length (two samples on one pixel) as a square, so that one is kept.
+// The trace as pixel lines (shared with every other surface, so the chart looks alike on each).
 void QtSurface::polyline(float first_x, const float* ys, int count, Colour colour) {
   if (count < 2) return;
+  trace_lines(map_, first_x, ys, count, device_pen_width() > 1, traced_);
   lines_.clear();
-  int column = pixel_x(first_x);
-  previous_column_ = column;
-  previous_last_ = pixel_y(ys[0]);
-  for (int k = 0; k < count;) {
-    const int end = column_end(first_x, k, count, column);
-    flush_run(column, ys + k, end - k);
-    if (end < count) column = pixel_x(first_x + static_cast<float>(end));
-    k = end;
-  }
-  if (lines_.empty()) lines_.emplace_back(column, previous_last_, column, previous_last_);
-  mark_lines();
+  for (const PixelLine& l : traced_) lines_.emplace_back(l.x1, l.y1, l.x2, l.y2);
+  const PixelLine box = bounds_of(traced_);
+  mark_line(box.x1, box.y1, box.x2, box.y2);
   QPainter painter(&image_);
   begin(painter, colour, LineStyle::Solid);
   if (device_pen_width() == 1) {
@@ -143,67 +132,6 @@ void QtSurface::polyline(float first_x, const float* ys, int count, Colour colou
     // Wide lines one by one: stroked together, overlaps of a batch would not paint alike.
     for (const QLine& l : lines_) painter.drawLine(l);
   }
-}
-
-void QtSurface::mark_lines() {
-  int left = lines_[0].x1(), right = left, top = lines_[0].y1(), bottom = top;
-  for (const QLine& l : lines_) {
-    left = std::min({left, l.x1(), l.x2()});
-    right = std::max({right, l.x1(), l.x2()});
-    top = std::min({top, l.y1(), l.y2()});
-    bottom = std::max({bottom, l.y1(), l.y2()});
-  }
-  mark_line(left, top, right, bottom);
-}
-
-// The first sample from `from` on that lies beyond `column`. Columns grow with x, so the boundary
-// is estimated from the inverse mapping and then settled by pixel_x itself: the samples of one
-// column are found with two or three mappings instead of one per sample.
-int QtSurface::column_end(float first_x, int from, int count, int column) const {
-  int k = from + 1;
-  if (x_factor_ > 0 && std::isfinite(x_factor_)) {
-    const double estimate = std::ceil((column + 0.5) / x_factor_ - first_x);
-    if (estimate > k) k = static_cast<int>(std::min(estimate, static_cast<double>(count)));
-  }
-  while (k > from + 1 && pixel_x(first_x + static_cast<float>(k - 1)) != column) --k;
-  while (k < count && pixel_x(first_x + static_cast<float>(k)) == column) ++k;
-  return k;
-}
-
-// The `n` samples of one column. Rows grow (or fall) with y, so the column's extent is the rows of
-// its smallest and largest y, found in one pass; a NaN (row 0) makes every sample count alone.
-void QtSurface::flush_run(int column, const float* ys, int n) {
-  float smallest = ys[0], largest = ys[0];
-  bool nan = false;
-  for (int j = 1; j < n; ++j) {
-    const float y = ys[j];
-    nan |= y != y;
-    smallest = y < smallest ? y : smallest;
-    largest = y > largest ? y : largest;
-  }
-  int low = 0, high = 0;
-  if (nan || ys[0] != ys[0] || !std::isfinite(y_factor_)) {
-    low = high = pixel_y(ys[0]);
-    for (int j = 1; j < n; ++j) {
-      low = std::min(low, pixel_y(ys[j]));
-      high = std::max(high, pixel_y(ys[j]));
-    }
-  } else {
-    low = std::min(pixel_y(smallest), pixel_y(largest));
-    high = std::max(pixel_y(smallest), pixel_y(largest));
-  }
-  flush_column(column, pixel_y(ys[0]), low, high, pixel_y(ys[n - 1]), n > 1);
-}
-
-void QtSurface::flush_column(int column, int first, int low, int high, int last, bool several) {
-  if (column != previous_column_) {
-    lines_.emplace_back(previous_column_, previous_last_, column, first);
-  }
-  if (low != high || (several && device_pen_width() > 1)) {
-    lines_.emplace_back(column, low, column, high);
-  }
-  previous_column_ = column;
-  previous_last_ = last;
 }
 
 // Text in logical units, so the painter renders the glyphs at the full device resolution.

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/pixel_trace.h"
 #include "platform/surface.h"
-#include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
 
@@ -58,8 +58,8 @@ class QtSurface : public Surface {
 
   // Device pixel of a user coordinate (the logical pixel at ratio 1): the edges of the scale fall
   // on the first and last pixel. The factors are taken when the scale or the size changes.
-  int pixel_x(float x) const { return to_pixel(static_cast<double>(x) * x_factor_); }
-  int pixel_y(float y) const { return to_pixel((static_cast<double>(y) - top_) * y_factor_); }
+  int pixel_x(float x) const { return map_.x(x); }
+  int pixel_y(float y) const { return map_.y(y); }
   // Pen width in device pixels: a one-pixel pen stays one device pixel, wider pens grow with the
   // ratio.
   int device_pen_width() const;
@@ -71,25 +71,14 @@ class QtSurface : public Surface {
   void begin(QPainter& painter, Colour colour, LineStyle style) const;
 
  private:
-  void flush_column(int column, int first, int low, int high, int last, bool several);
-  void flush_run(int column, const float* ys, int n);
   void mark_changed(const QRect& device_rect);
   void mark_line(int x1, int y1, int x2, int y2);
-  void mark_lines();
   void update_factors();
-  int column_end(float first_x, int from, int count, int column) const;
-
-  // Far enough outside any picture to keep the direction of a line, near enough for the rasteriser.
-  static constexpr double kFarPixel = 1.0e6;
-  static int to_pixel(double value) {
-    if (!(value == value)) return 0;  // NaN
-    return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
-  }
 
   QImage image_;
   qreal dpr_ = 1.0;  // device pixels per logical pixel of image_
   float top_ = 1, height_ = -1, width_ = 1;
-  double x_factor_ = 0, y_factor_ = 0;  // device pixels per user unit across and down
+  PixelMapping map_;  // user coordinates to device pixels
   int pen_width_ = 1;
   Colour foreground_ = 0, background_;
   LineStyle style_ = LineStyle::Solid;
@@ -97,8 +86,9 @@ class QtSurface : public Surface {
   float text_x_ = 0, text_y_ = 0;
   TwipsRect placement_;
   QFont font_;
-  std::vector<QLine> lines_;  // a polyline's lines, kept to draw them in one call without allocating
-  int previous_column_ = 0, previous_last_ = 0;
+  // A polyline's lines, kept so that drawing allocates nothing: as traced, and as Qt draws them.
+  std::vector<PixelLine> traced_;
+  std::vector<QLine> lines_;
   QRect changed_;  // device pixels drawn on since take_changed()
 };
 

@@ -76,8 +76,9 @@ uint32_t Win32Surface::pixel(int x, int y) const {
 }
 
 void Win32Surface::update_factors() {
-  x_factor_ = static_cast<double>(width_px_ - 1) / width_;
-  y_factor_ = static_cast<double>(height_px_ - 1) / height_;
+  map_.x_factor = static_cast<double>(width_px_ - 1) / width_;
+  map_.y_factor = static_cast<double>(height_px_ - 1) / height_;
+  map_.top = top_;
 }
 
 int Win32Surface::device_pen_width() const {
@@ -133,13 +134,13 @@ RECT Win32Surface::take_changed() {
 // GDI leaves out a thin line's last pixel; one more step of one pixel paints it, once, so that
 // an inverted line drawn twice restores the picture. A wide pen's stroke holds both ends already;
 // one of no length is its square.
-void Win32Surface::draw_segments(const std::vector<Segment>& segments, Colour colour,
+void Win32Surface::draw_segments(const std::vector<PixelLine>& segments, Colour colour,
                                  LineStyle style) {
   const int width = device_pen_width();
   HPEN pen = make_pen(width, colour, style);
   HGDIOBJ old_pen = ::SelectObject(dc_, pen);
   const int old_rop = ::SetROP2(dc_, mode_ == DrawMode::Invert ? R2_NOT : R2_COPYPEN);
-  for (const Segment& s : segments) {
+  for (const PixelLine& s : segments) {
     if (width > 1 && s.x1 == s.x2 && s.y1 == s.y2) {
       draw_square(s.x1 - width / 2, s.y1 - width / 2, width, colour);
       continue;
@@ -156,7 +157,7 @@ void Win32Surface::draw_segments(const std::vector<Segment>& segments, Colour co
 void Win32Surface::line(float x1, float y1, float x2, float y2) { line(x1, y1, x2, y2, foreground_); }
 
 void Win32Surface::line(float x1, float y1, float x2, float y2, Colour colour) {
-  const Segment s{pixel_x(x1), pixel_y(y1), pixel_x(x2), pixel_y(y2)};
+  const PixelLine s{pixel_x(x1), pixel_y(y1), pixel_x(x2), pixel_y(y2)};
   segments_.assign(1, s);
   draw_segments(segments_, colour, style_);
   mark_line(s.x1, s.y1, s.x2, s.y2);
@@ -201,82 +202,13 @@ void Win32Surface::polyline(float first_x, const float* ys, int count) {
   polyline(first_x, ys, count, foreground_);
 }
 
-// Per pixel column: the vertical extent of the column's samples, and the line from the previous
-// column's last sample to this column's first. That is exactly the union of one line per pair of
-// neighbours, because lines between samples of one column are vertical runs in that column. A wide
-// pen paints even a run of no length (two samples on one pixel) as a square, so that one is kept.
+// The trace as pixel lines (shared with every other surface, so the chart looks alike on each).
 void Win32Surface::polyline(float first_x, const float* ys, int count, Colour colour) {
   if (count < 2) return;
-  segments_.clear();
-  int column = pixel_x(first_x);
-  previous_column_ = column;
-  previous_last_ = pixel_y(ys[0]);
-  for (int k = 0; k < count;) {
-    const int end = column_end(first_x, k, count, column);
-    flush_run(column, ys + k, end - k);
-    if (end < count) column = pixel_x(first_x + static_cast<float>(end));
-    k = end;
-  }
-  if (segments_.empty()) segments_.push_back({column, previous_last_, column, previous_last_});
-  int left = segments_[0].x1, right = left, top = segments_[0].y1, bottom = top;
-  for (const Segment& s : segments_) {
-    left = std::min({left, s.x1, s.x2});
-    right = std::max({right, s.x1, s.x2});
-    top = std::min({top, s.y1, s.y2});
-    bottom = std::max({bottom, s.y1, s.y2});
-  }
+  trace_lines(map_, first_x, ys, count, device_pen_width() > 1, segments_);
   draw_segments(segments_, colour, LineStyle::Solid);
-  mark_line(left, top, right, bottom);
-}
-
-// The first sample from `from` on that lies beyond `column`. Columns grow with x, so the boundary
-// is estimated from the inverse mapping and then settled by pixel_x itself.
-int Win32Surface::column_end(float first_x, int from, int count, int column) const {
-  int k = from + 1;
-  if (x_factor_ > 0 && std::isfinite(x_factor_)) {
-    const double estimate = std::ceil((column + 0.5) / x_factor_ - first_x);
-    if (estimate > k) k = static_cast<int>(std::min(estimate, static_cast<double>(count)));
-  }
-  while (k > from + 1 && pixel_x(first_x + static_cast<float>(k - 1)) != column) --k;
-  while (k < count && pixel_x(first_x + static_cast<float>(k)) == column) ++k;
-  return k;
-}
-
-// The `n` samples of one column. Rows grow (or fall) with y, so the column's extent is the rows of
-// its smallest and largest y, found in one pass; a NaN (row 0) makes every sample count alone.
-void Win32Surface::flush_run(int column, const float* ys, int n) {
-  float smallest = ys[0], largest = ys[0];
-  bool nan = false;
-  for (int j = 1; j < n; ++j) {
-    const float y = ys[j];
-    nan |= y != y;
-    smallest = y < smallest ? y : smallest;
-    largest = y > largest ? y : largest;
-  }
-  int low = 0, high = 0;
-  if (nan || ys[0] != ys[0] || !std::isfinite(y_factor_)) {
-    low = high = pixel_y(ys[0]);
-    for (int j = 1; j < n; ++j) {
-      low = std::min(low, pixel_y(ys[j]));
-      high = std::max(high, pixel_y(ys[j]));
-    }
-  } else {
-    low = std::min(pixel_y(smallest), pixel_y(largest));
-    high = std::max(pixel_y(smallest), pixel_y(largest));
-  }
-  flush_column(column, pixel_y(ys[0]), low, high, pixel_y(ys[n - 1]), n > 1);
-}
-
-void Win32Surface::flush_column(int column, int first, int low, int high, int last,
-                                bool several) {
-  if (column != previous_column_) {
-    segments_.push_back({previous_column_, previous_last_, column, first});
-  }
-  if (low != high || (several && device_pen_width() > 1)) {
-    segments_.push_back({column, low, column, high});
-  }
-  previous_column_ = column;
-  previous_last_ = last;
+  const PixelLine box = bounds_of(segments_);
+  mark_line(box.x1, box.y1, box.x2, box.y2);
 }
 
 void Win32Surface::print_text(const std::string& text) {

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/pixel_trace.h"
 #include "platform/surface.h"
-#include "recorder/numbers/number_format.h"
 
 namespace zetra::platform {
 
@@ -63,8 +63,8 @@ class Win32Surface : public Surface {
   Bitmap bitmap() const override;
 
   // Pixel of a user coordinate: the edges of the scale fall on the first and last pixel.
-  int pixel_x(float x) const { return to_pixel(static_cast<double>(x) * x_factor_); }
-  int pixel_y(float y) const { return to_pixel((static_cast<double>(y) - top_) * y_factor_); }
+  int pixel_x(float x) const { return map_.x(x); }
+  int pixel_y(float y) const { return map_.y(y); }
   // Pen width in pixels: one stays one, wider pens grow with the DPI.
   int device_pen_width() const;
   // The part of the picture drawn on since the last call (empty when nothing was): what the
@@ -72,33 +72,19 @@ class Win32Surface : public Surface {
   RECT take_changed();
 
  private:
-  struct Segment {
-    int x1, y1, x2, y2;
-  };
-  void draw_segments(const std::vector<Segment>& segments, Colour colour, LineStyle style);
+  void draw_segments(const std::vector<PixelLine>& segments, Colour colour, LineStyle style);
   void draw_square(int left, int top, int size, Colour colour);
-  void flush_column(int column, int first, int low, int high, int last, bool several);
-  void flush_run(int column, const float* ys, int n);
   void mark_changed(int left, int top, int right, int bottom);
   void mark_line(int x1, int y1, int x2, int y2);
   void update_factors();
-  int column_end(float first_x, int from, int count, int column) const;
   void release_picture();
-
-  // Far enough outside any picture to keep the direction of a line, near enough for GDI's
-  // 28-bit coordinates.
-  static constexpr double kFarPixel = 1.0e6;
-  static int to_pixel(double value) {
-    if (!(value == value)) return 0;  // NaN
-    return static_cast<int>(numbers::round_half_even(std::clamp(value, -kFarPixel, kFarPixel)));
-  }
 
   HDC dc_ = nullptr;
   HBITMAP picture_ = nullptr, original_ = nullptr;
   uint32_t* bits_ = nullptr;  // top-down rows of 0x00RRGGBB, owned by picture_
   int width_px_ = 1, height_px_ = 1, dpi_ = 96;
   float top_ = 1, height_ = -1, width_ = 1;
-  double x_factor_ = 0, y_factor_ = 0;  // pixels per user unit across and down
+  PixelMapping map_;  // user coordinates to pixels
   int pen_width_ = 1;
   Colour foreground_ = 0, background_;
   LineStyle style_ = LineStyle::Solid;
@@ -106,8 +92,7 @@ class Win32Surface : public Surface {
   float text_x_ = 0, text_y_ = 0;
   TwipsRect placement_;
   HFONT font_ = nullptr;
-  std::vector<Segment> segments_;  // a polyline's lines, kept to draw them without allocating
-  int previous_column_ = 0, previous_last_ = 0;
+  std::vector<PixelLine> segments_;  // a polyline's lines, kept to draw them without allocating
   RECT changed_{0, 0, 0, 0};  // pixels drawn on since take_changed(), right and bottom exclusive
 };
 
