@@ -30,6 +30,17 @@ pids+=($!)
 sleep 1
 cp "$build/bin/zetra" "$build/bin/libkvwin32.so" "$build/bin/zetrat.html" "$app/"
 unset QT_QPA_PLATFORM
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$app/zetra" >"$app/zetra.log" 2>&1 &
-pids+=($!)
+# The X server may not take connections at the very moment xvfb-run hands over (seen once in CI:
+# "could not connect to display"): wait for its socket, and start zetra again if it could not
+# connect.
+for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X${DISPLAY#*:}" ] && break; sleep 0.2; done
+for attempt in 1 2 3; do
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 "$app/zetra" >"$app/zetra.log" 2>&1 &
+  zetra_pid=$!
+  sleep 3
+  kill -0 "$zetra_pid" 2>/dev/null && break
+  grep -q "could not connect to display" "$app/zetra.log" || break
+  echo "accessibility_test: zetra could not reach $DISPLAY (attempt $attempt); starting it again"
+done
+pids+=("$zetra_pid")
 /usr/bin/python3 "$here/accessibility_test.py" || { cat "$app/zetra.log"; exit 1; }
