@@ -244,6 +244,7 @@ void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded) {
   RecorderState& s = context.state;
   context.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
   s.recording_stopped = false;  // what was recorded here is no longer what memory holds
+  Procedures::call(context.procedures.show_recording_notice);
   const RecordingHeader& h = loaded.header;
   s.rec_cur1 = std::move(loaded.cur1);
   s.rec_cur2 = std::move(loaded.cur2);
