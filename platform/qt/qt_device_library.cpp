@@ -14,6 +14,15 @@ QString library_file_name(const QFileInfo& given) {
   return given.fileName().contains(".so") ? given.fileName() : "lib" + given.fileName() + ".so";
 }
 
+// The loader's reason alone: QLibrary says "Cannot load library <name>: (<file>: <reason>)".
+QString loader_reason(const QString& error, const QString& file_path) {
+  QString reason = error;
+  const qsizetype open = reason.indexOf('(');
+  if (open >= 0 && reason.endsWith(')')) reason = reason.mid(open + 1, reason.size() - open - 2);
+  if (reason.startsWith(file_path + ": ")) reason.remove(0, file_path.size() + 2);
+  return reason.isEmpty() ? error : reason;
+}
+
 }  // namespace
 
 QtDeviceLibrary::QtDeviceLibrary(std::string path) : path_(std::move(path)) {}
@@ -25,12 +34,20 @@ bool QtDeviceLibrary::load() {
                                      : QString::fromStdString(path_);
   library_.setFileName(path);
   if (!library_.load()) {
-    // QLibrary names the file it tried with its prefix and suffix; a missing one gets a short line.
+    // Named as the file it is (with its prefix and suffix) and its folder, then the reason.
     const QFileInfo tried(path);
     const QString file = library_file_name(tried);
-    load_error_ = QFileInfo::exists(tried.dir().filePath(file))
-                      ? library_.errorString().toStdString()
-                      : (file + " was not found in " + tried.absolutePath()).toStdString();
+    const QString file_path = tried.dir().filePath(file);
+    const QString where = file + " in " + tried.absolutePath();
+    if (!QFileInfo::exists(file_path)) {
+      load_error_ = (file + " was not found in " + tried.absolutePath()).toStdString();
+    } else if (!QFileInfo(file_path).isReadable()) {
+      load_error_ = (where + " cannot be read: permission denied").toStdString();
+    } else {
+      load_error_ = (where + " could not be loaded: " +
+                     loader_reason(library_.errorString(), file_path))
+                        .toStdString();
+    }
     return false;
   }
   const std::string missing = missing_function();

@@ -64,6 +64,7 @@ void RecordingControl::show_recording(bool on) {
 // so the history starts afresh with each recording run.
 void RecordingControl::start_recording() {
   context_.state.history.clear();
+  context_.state.recording_stopped = false;
   show_recording(true);
   Procedures::call(context_.procedures.show_history);
   follow_newest();
@@ -74,6 +75,8 @@ void RecordingControl::stop_recording() {
   Procedures::call(context_.procedures.show_history);
   context_.window["Timer2"].enabled = false;
   Procedures::call(context_.procedures.nhs1_set);
+  context_.state.recording_stopped = true;  // the notice keeps the length, marked as stopped
+  Procedures::call(context_.procedures.show_recording_notice);
 }
 
 // Acquisition and storing go on; only the chart stops following the newest samples.

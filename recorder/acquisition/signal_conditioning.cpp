@@ -32,10 +32,18 @@ void SignalConditioning::bind() {
   constexpr const char* kFactorPrompt = "Input conversion factor value (pA): ";
   constexpr const char* kStartTitle = "Start point temperature setup";
   constexpr const char* kStartPrompt = "Input start point temperature value (C): ";
-  window.on("pcss", [this, &s] { ask_number(kFactorTitle, kFactorPrompt, s.tc_factor1); });
-  window.on("pcss2", [this, &s] { ask_number(kFactorTitle, kFactorPrompt, s.tc_factor2); });
-  window.on("pspts", [this, &s] { ask_number(kStartTitle, kStartPrompt, s.tc_start1); });
-  window.on("pspts2", [this, &s] { ask_number(kStartTitle, kStartPrompt, s.tc_start2); });
+  window.on("pcss", [this, &s] {
+    ask_number("CH1 conversion factor", kFactorTitle, kFactorPrompt, s.tc_factor1);
+  });
+  window.on("pcss2", [this, &s] {
+    ask_number("CH2 conversion factor", kFactorTitle, kFactorPrompt, s.tc_factor2);
+  });
+  window.on("pspts", [this, &s] {
+    ask_number("CH1 start point temperature", kStartTitle, kStartPrompt, s.tc_start1);
+  });
+  window.on("pspts2", [this, &s] {
+    ask_number("CH2 start point temperature", kStartTitle, kStartPrompt, s.tc_start2);
+  });
   window.on("ptcmo", [this] { set_tc_mode(true); });
   window.on("ptcmf", [this] { set_tc_mode(false); });
   for (int order = 1; order <= 10; ++order) {
@@ -88,24 +96,60 @@ void SignalConditioning::calibration_entry(Channel channel) {
     second.caption = "1";
     return;
   }
-  if (!first.caption.empty() && !second.caption.empty()) {
-    const double divisor = numbers::parse_number(second.caption);
-    const double quotient = numbers::parse_number(first.caption) / divisor;
-    float calibration = 0;
-    // A zero, infinite or undefined calibration would make every nM value meaningless.
-    if (divisor != 0 && to_finite_float(quotient, calibration) && calibration != 0) {
-      pa_per_nm = calibration;
-    }
-  }
+  const std::string why = take_calibration(first.caption, second.caption, pa_per_nm);
+  const std::string channel_name = channel == Channel::Ch1 ? "CH1" : "CH2";
+  tell_input(why.empty() ? std::string()
+                         : channel_name + " Conv: " + why + "; the calibration stays " +
+                               numbers::format_fixed(pa_per_nm, 2) + " pA/nM");
   first.caption.clear();
   second.caption.clear();
 }
 
-void SignalConditioning::ask_number(const char* title, const char* prompt, float& value) {
+// Sets `pa_per_nm` to number(first) / number(second), or says why the boxes are not taken:
+// a zero, infinite or undefined calibration would make every nM value meaningless.
+std::string SignalConditioning::take_calibration(const std::string& first,
+                                                 const std::string& second, float& pa_per_nm) {
+  if (first.empty() || second.empty()) return "both boxes need a number";
+  const numbers::TypedNumber pa = numbers::parse_typed_number(first);
+  const numbers::TypedNumber nm = numbers::parse_typed_number(second);
+  for (const auto& [typed, text] : {std::pair{pa, &first}, std::pair{nm, &second}}) {
+    if (!typed.is_number) return "\"" + *text + "\" is not a number";
+  }
+  if (nm.value == 0) return "cannot divide by 0 nM";
+  if (pa.value == 0) return "a calibration of 0 pA/nM cannot convert";
+  float calibration = 0;
+  if (!to_finite_float(pa.value / nm.value, calibration) || calibration == 0) {
+    return "\"" + first + "\" / \"" + second + "\" is out of range";
+  }
+  pa_per_nm = calibration;
+  return {};
+}
+
+// Text that does not start with a number reads as 0, as it always has, and says so; a number
+// too large for the value is not taken.
+void SignalConditioning::ask_number(const std::string& item, const char* title, const char* prompt,
+                                    float& value) {
   const std::string answer = context_.platform.dialogs.input_box(
       prompt, title, numbers::format_shortest(value));
   if (answer.empty()) return;
-  to_finite_float(numbers::parse_number(answer), value);
+  const numbers::TypedNumber typed = numbers::parse_typed_number(answer);
+  const bool taken = to_finite_float(typed.value, value);
+  const std::string quoted = item + ": \"" + answer + "\"";
+  if (!taken) {
+    tell_input(quoted + " is out of range; the value stays " + numbers::format_shortest(value));
+  } else if (!typed.is_number) {
+    tell_input(quoted + " is not a number; the value is now 0");
+  } else {
+    tell_input({});
+  }
+}
+
+// The status field says why typed input was not taken as typed, until input is taken.
+void SignalConditioning::tell_input(std::string notice) {
+  std::string& shown = context_.state.input_notice;
+  if (shown == notice) return;
+  shown = std::move(notice);
+  Procedures::call(context_.procedures.show_status_field);
 }
 
 void SignalConditioning::set_tc_mode(bool on) {

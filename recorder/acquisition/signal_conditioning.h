@@ -18,7 +18,10 @@ class SignalConditioning {
  private:
   void bind_channel(Channel channel);
   void calibration_entry(Channel channel);
-  void ask_number(const char* title, const char* prompt, float& value);
+  std::string take_calibration(const std::string& first, const std::string& second,
+                               float& pa_per_nm);
+  void ask_number(const std::string& item, const char* title, const char* prompt, float& value);
+  void tell_input(std::string notice);
   void set_tc_mode(bool on);
   void choose_rate(int per_second, const std::string& item);
   void choose_memory(float capacity, const std::string& item);

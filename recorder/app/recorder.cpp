@@ -59,9 +59,17 @@ Recorder::Recorder(Platform platform, ChartSurfaces surfaces)
 Recorder::~Recorder() { link_->release(); }
 
 void Recorder::start() {
+  start_up();
+  offer_recovery();
+}
+
+void Recorder::start_up() {
   run_startup(context_);
   ports_->apply_saved();  // beside the settings file just read
   chart_->show_started();
+}
+
+void Recorder::offer_recovery() {
   files_->journal.offer_recovery();  // a recording left unsaved by a crash
 }
 

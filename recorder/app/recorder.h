@@ -44,8 +44,13 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
-  // The start-up sequence of the main window's load event.
+  // The start-up sequence of the main window's load event, then offer_recovery().
   void start();
+  // The start-up sequence alone, for a window that asks offer_recovery() once it shows.
+  void start_up();
+  // Offers back a recording a program that ended left unsaved; its question should sit over the
+  // main window, so a window calls this once it is shown.
+  void offer_recovery();
   // The session ends (logout, shutdown, a termination request): ends the program as the window
   // closing would, without asking anything and without messages. The recovery journal is brought
   // up to date and kept while the recording has unsaved changes, so that the next start offers it

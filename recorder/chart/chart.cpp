@@ -31,6 +31,7 @@ void Chart::bind() {
   p.nhs1_set = [this] { scales_.nhs1_set(); };
   p.nhs1_setb = [this] { scales_.nhs1_setb(); };
   p.form_resize = [this] { resize(geometry_); };
+  p.show_recording_notice = [this] { update_recording_notice(context_); };
 }
 
 void Chart::resize(const WindowGeometry& geometry) {

@@ -236,13 +236,15 @@ bool RecordingCommands::open_path(const std::string& path) {
   remember_file(path);
   show_loaded_recording(context_, loaded);
   set_caption();
-  note_saved(context_);
+  note_opened(context_);
   return true;
 }
 
 void show_loaded_recording(RecorderContext& context, LoadedRecording& loaded) {
   RecorderState& s = context.state;
   context.window["Timer2"].enabled = false;  // the live plotter would draw over the loaded chart
+  s.recording_stopped = false;  // what was recorded here is no longer what memory holds
+  Procedures::call(context.procedures.show_recording_notice);
   const RecordingHeader& h = loaded.header;
   s.rec_cur1 = std::move(loaded.cur1);
   s.rec_cur2 = std::move(loaded.cur2);

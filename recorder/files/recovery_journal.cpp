@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "platform/paths.h"
+#include "recorder/numbers/number_format.h"
 #include "recorder/files/recording_commands.h"
 #include "recorder/files/regular_file.h"
 
@@ -27,6 +29,15 @@ bool ends_with(const std::string& text, const std::string& end) {
 
 int64_t modified_ns(const std::string& path) {
   return identity_of(path).mtime_ns;
+}
+
+// A file time as the local "yyyy-mm-dd hh:mm".
+std::string local_date_time(int64_t time_ns) {
+  const auto seconds = static_cast<std::time_t>(time_ns / 1000000000);
+  std::tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return "?";
+  return numbers::format_date_time(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                   local.tm_hour, local.tm_min);
 }
 
 }  // namespace
@@ -195,10 +206,14 @@ void RecoveryJournal::report(bool ok) {
   const std::string now = ok ? std::string() : "Recovery journal not written: " + error_;
   if (!ok && !told_ && !quiet_) {
     told_ = true;
+    // Save is locked while recording runs: the way to keep the samples is Stop, then Save.
+    const std::string what_now =
+        recording_runs(context_.window)
+            ? "Recording goes on, but a crash now would lose the samples since. Stop the "
+              "recording, then Save it to keep them."
+            : "A crash now would lose the changes since. Save the recording to keep them.";
     context_.platform.dialogs.message_box(
-        "The recovery journal in " + folder() + " cannot be written (" + error_ +
-            "). Recording goes on, but a crash now would lose the samples since. Save the "
-            "recording to keep them.",
+        "The recovery journal in " + folder() + " cannot be written (" + error_ + "). " + what_now,
         "ZetraII", platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
   }
   if (notice == now) return;
@@ -322,32 +337,56 @@ void RecoveryJournal::offer_recovery() {
       theirs.release(true);
       continue;
     }
+    // Read before asking, so that the question can say what it would bring back.
+    LoadedRecording loaded;
+    std::string error;
+    const bool readable = read_journal(journal, loaded, error);
+    std::string question = "Recover the unsaved recording?";
+    if (readable) question += "\n\n" + recovery_summary(journal, loaded);
     const platform::MessageAnswer answer = context_.platform.dialogs.message_box(
-        "Recover the unsaved recording?", "ZetraII", platform::MessageIcon::Question,
-        platform::MessageButtons::YesNo);
+        question, "ZetraII", platform::MessageIcon::Question, platform::MessageButtons::YesNo);
     if (answer != platform::MessageAnswer::Yes) {
       platform::remove_file(journal);
       theirs.release(true);
       continue;
     }
-    if (!recover(journal)) theirs.release(true);
+    if (!recover(journal, readable ? &loaded : nullptr, error)) theirs.release(true);
     return;
   }
+}
+
+// What a journal holds, for the recovery question: "file1.ztr, started 2026-12-07 14:02,
+// 00:12:31 long, 1,502 samples". The start is when the journal began (its lock file was made
+// then), left out when the lock is younger than the journal.
+std::string RecoveryJournal::recovery_summary(const std::string& journal,
+                                              const LoadedRecording& loaded) {
+  const RecordingHeader& h = loaded.header;
+  const double samples = h.rec_next > 1 ? h.rec_next - 1.0 : 0.0;
+  std::string text = loaded.file_name.empty() ? std::string("A recording")
+                                              : platform::name_of(loaded.file_name);
+  platform::FileStatus lock, data;
+  if (platform::examine(lock_path_of(journal), lock) == 0 && lock.exists() &&
+      platform::examine(journal, data) == 0 && lock.mtime_ns <= data.mtime_ns) {
+    text += ", started " + local_date_time(lock.mtime_ns);
+  }
+  return text + ", " + numbers::format_clock(samples * h.sample_interval) + " long, " +
+         numbers::format_count(samples) + " samples";
 }
 
 // Loads the journal and carries it on as this program's own. The old one goes once the new one is
 // written, or once the recording is safe otherwise (saved, or the user ended without it); until
 // then this program keeps its lock, so that no other start offers it again. One that cannot be
 // read is kept aside, not deleted, and not asked about again.
-bool RecoveryJournal::recover(const std::string& journal) {
-  std::string error;
-  if (!load(journal, error)) {
+bool RecoveryJournal::recover(const std::string& journal, LoadedRecording* loaded,
+                              const std::string& error) {
+  if (loaded == nullptr) {
     platform::rename_file(journal, journal + ".unreadable");
     context_.platform.dialogs.message_box(
         "Cannot recover the recording from " + journal + ": " + error + ".", "ZetraII",
         platform::MessageIcon::Exclamation, platform::MessageButtons::Ok);
     return false;
   }
+  adopt(*loaded);
   recovered_journal_ = journal;
   // Written anew at once: a torn last frame must not stand between the journal and what follows.
   report(rewrite());
@@ -362,24 +401,26 @@ void RecoveryJournal::drop_recovered() {
   recovered_lock_.release(true);
 }
 
-bool RecoveryJournal::load(const std::string& journal, std::string& error) {
+bool RecoveryJournal::read_journal(const std::string& journal, LoadedRecording& loaded,
+                                   std::string& error) {
   RegularFile file(journal);
   std::vector<uint8_t> bytes;
   if (!file.is_open() || !file.read_all(bytes)) {
     error = file.is_open() ? "the journal cannot be read" : file.error();
     return false;
   }
-  LoadedRecording loaded;
-  if (!parse_journal(bytes.data(), bytes.size(), loaded, error)) return false;
-  // The recovered recording becomes the current one as Open brings in a file, and with it the
-  // name of the file it belonged to, which the journal keeps naming as it was then.
+  return parse_journal(bytes.data(), bytes.size(), loaded, error);
+}
+
+// The recovered recording becomes the current one as Open brings in a file, and with it the
+// name of the file it belonged to, which the journal keeps naming as it was then.
+void RecoveryJournal::adopt(LoadedRecording& loaded) {
   show_loaded_recording(context_, loaded);
   if (!loaded.file_name.empty()) {
     context_.state.file_name = identity_name_ = loaded.file_name;
     identity_ = loaded.file_identity;
     if (on_recovered) on_recovered(loaded.file_name, loaded.file_identity);
   }
-  return true;
 }
 
 }  // namespace zetra::files

@@ -56,7 +56,7 @@ class RecoveryJournal {
   void note_redraw() { suspect_ = true; }
 
   // Start-up: for each journal left by a program that ended, newest first, asks "Recover the
-  // unsaved recording?"; Yes loads it as the current recording (it goes on in this program's
+  // unsaved recording?" with the file's name, the start, length and sample count; Yes loads it as the current recording (it goes on in this program's
   // journal until it is saved) and asks no more, No removes that journal.
   void offer_recovery();
 
@@ -83,8 +83,11 @@ class RecoveryJournal {
   bool rewrite();
   bool append(const std::vector<uint8_t>& bytes);
   void add_samples(std::vector<uint8_t>& out, size_t from, size_t to, float rec_next) const;
-  bool load(const std::string& journal, std::string& error);
-  bool recover(const std::string& journal);
+  bool read_journal(const std::string& journal, LoadedRecording& loaded, std::string& error);
+  static std::string recovery_summary(const std::string& journal, const LoadedRecording& loaded);
+  void adopt(LoadedRecording& loaded);
+  // `loaded` null: the journal could not be read, for the reason `error`.
+  bool recover(const std::string& journal, LoadedRecording* loaded, const std::string& error);
   bool hold_journal();
   void drop_recovered();
   void report(bool ok);

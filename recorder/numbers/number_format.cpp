@@ -129,6 +129,18 @@ double parse_number(std::string_view text) {
   return value;
 }
 
+TypedNumber parse_typed_number(std::string_view text) {
+  std::string own(text);
+  const bool decimal_comma = std::count(own.begin(), own.end(), ',') == 1 &&
+                             own.find('.') == std::string::npos;
+  if (decimal_comma) own[own.find(',')] = '.';
+  std::string_view trimmed = own;
+  while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t')) {
+    trimmed.remove_prefix(1);
+  }
+  return {parse_number(trimmed), number_prefix_length(trimmed) > 0};
+}
+
 std::string format_readout(double value, bool high_range, std::string_view unit) {
   const std::string_view pattern = high_range ? "0'000'000" : "000'000.0";
   const int decimals = high_range ? 0 : 1;

@@ -40,6 +40,15 @@ std::string format_shortest(float value);
 // Text that does not start with a number reads as 0. May return inf for huge exponents.
 double parse_number(std::string_view text);
 
+// A number the user typed into a box. Read as parse_number, except that a text holding exactly one
+// comma and no period takes the comma for the decimal point ("1,5" -> 1.5; "1,5.2" and "1,2,3"
+// read as 1). `is_number` is false when the text does not start with a number (value 0).
+struct TypedNumber {
+  double value = 0;
+  bool is_number = false;
+};
+TypedNumber parse_typed_number(std::string_view text);
+
 // The degree sign as the program's text carries it (UTF-8; code 176 of the 8-bit code page).
 inline constexpr std::string_view kDegreeSign = "\xC2\xB0";
 

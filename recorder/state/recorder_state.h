@@ -107,9 +107,14 @@ struct FileState {
 
 // What the permanent field at the right of the status bar reports (the status field, `stfield`).
 struct StatusNotices {
+  std::string input_notice;    // why the last typed number was not taken as typed; empty after one
+                               // that was
   std::string journal_notice;  // why the recovery journal cannot be written; empty while it can
   std::string link_notice;     // why no sample set arrives from the unit; empty while it answers
-  std::string recording_notice;  // elapsed time and fill of a running recording; empty otherwise
+  std::string recording_notice;  // elapsed time and fill of a running or stopped recording
+  // A recording was stopped and memory still holds it (not opened over, not emptied): the
+  // notice keeps its length and count.
+  bool recording_stopped = false;
   std::string notes_notice;  // room left in the notes field while the pane shows, or what is over
 };
 
@@ -117,7 +122,8 @@ struct StatusNotices {
 struct ChangeTracking {
   uint64_t revision = 0;        // bumped by every change of samples or notes
   uint64_t saved_revision = 0;  // the revision last opened or written
-  std::string saved_time;       // "hh:mm:ss" of the last successful write; empty before one
+  std::string saved_time;       // "hh:mm:ss" of the last successful open or write; empty before one
+  bool opened = false;          // saved_time is when the file was opened, not written
   bool unsaved() const { return revision != saved_revision; }
 };
 

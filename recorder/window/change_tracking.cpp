@@ -13,6 +13,13 @@ void note_saved(RecorderContext& context) {
   RecorderState& s = context.state;
   s.saved_revision = s.revision;
   s.saved_time = numbers::format_clock_time(clock_of(context.platform).seconds_of_day());
+  s.opened = false;
+  Procedures::call(context.procedures.show_status_field);
+}
+
+void note_opened(RecorderContext& context) {
+  note_saved(context);
+  context.state.opened = true;
   Procedures::call(context.procedures.show_status_field);
 }
 
@@ -20,6 +27,7 @@ void note_clean(RecorderContext& context) {
   RecorderState& s = context.state;
   s.saved_revision = s.revision;
   s.saved_time.clear();
+  s.opened = false;
   Procedures::call(context.procedures.show_status_field);
 }
 

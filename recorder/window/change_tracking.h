@@ -11,6 +11,8 @@ namespace zetra {
 void note_change(RecorderContext& context);
 // What is in memory is now what is on disk (opened or written): the field says since when.
 void note_saved(RecorderContext& context);
+// The same after an open: the field says "Opened" with the time, which is not a time of saving.
+void note_opened(RecorderContext& context);
 // Nothing is held that could be lost (a new, empty recording): no time to show.
 void note_clean(RecorderContext& context);
 

@@ -23,6 +23,7 @@ struct Procedures {
   Procedure end_program;     // close the main window for good (the exit question is answered)
   Procedure show_status_field;  // compose `stfield` from the saved state and the notices
   Procedure show_history;       // enable Undo and Redo as the history and the run state allow
+  Procedure show_recording_notice;  // bring the recording's length and count up to date now
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();

@@ -17,13 +17,14 @@ void append(std::string& text, const std::string& part) {
 
 std::string status_field_text(const RecorderState& state) {
   std::string text;
+  append(text, state.input_notice);  // what the user just typed, so it is seen at once
   append(text, state.link_notice);
   append(text, state.journal_notice);
   append(text, state.recording_notice);
   if (state.unsaved()) {
     append(text, "Unsaved changes");
   } else if (!state.saved_time.empty()) {
-    append(text, "Saved " + state.saved_time);
+    append(text, (state.opened ? "Opened " : "Saved ") + state.saved_time);
   }
   append(text, state.notes_notice);
   return text;

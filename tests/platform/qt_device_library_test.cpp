@@ -58,7 +58,24 @@ TEST(QtDeviceLibraryTest, AFileThatIsNoLibraryGivesTheLoadersReason) {
   std::ofstream(folder + "/libkvwin32.so") << "not an ELF file";
   QtDeviceLibrary library(folder + "/kvwin32");
   EXPECT_FALSE(library.load());
-  EXPECT_NE(library.load_error().find("libkvwin32.so"), std::string::npos) << library.load_error();
+  const std::string error = library.load_error();
+  const std::string named = "libkvwin32.so in " + folder + " could not be loaded: ";
+  ASSERT_EQ(error.rfind(named, 0), 0u) << error;
+  const std::string reason = error.substr(named.size());
+  EXPECT_FALSE(reason.empty());
+  // The reason alone, not the loader's wrapping of it around the path again.
+  EXPECT_EQ(reason.find(folder), std::string::npos) << error;
+  EXPECT_EQ(reason.find('('), std::string::npos) << error;
+}
+
+// A folder where the library should be, or a file nobody may read: named, with the reason.
+TEST(QtDeviceLibraryTest, AnUnreadableLibraryIsNamedWithTheReason) {
+  const std::string folder = FAKE_LIBRARY_DIR "/unreadable";
+  std::filesystem::create_directories(folder + "/libkvwin32.so");  // a folder in its place
+  QtDeviceLibrary library(folder + "/kvwin32");
+  EXPECT_FALSE(library.load());
+  EXPECT_EQ(library.load_error().rfind("libkvwin32.so in " + folder + " ", 0), 0u)
+      << library.load_error();
   EXPECT_EQ(library.load_error().find("was not found"), std::string::npos);
 }
 

@@ -75,6 +75,7 @@ TEST(DiskFull, SaveThatRunsOutOfRoomKeepsTheOldFileAndTheRecordingAndTellsTheUse
   ASSERT_EQ(old.size(), 14 * files::kRecordBytes);
 
   fill(s, 60000, 5000);  // 41 records: far more than the room left
+  ++s.revision;          // filled by hand: the change a recording would have noted
   const HeldSamples held = testing::held_samples(s, 60000);
   {
     FileSizeLimit limit(500000);
@@ -144,6 +145,7 @@ TEST(WriterFaults, EveryFailingStepOfTheSettingsFileKeepsTheOldOneAndTellsTheUse
   const auto old = testing::read_bytes(path);
   ASSERT_EQ(old.size(), files::kSettingsBytes);
   h.recorder.press("ppn5000");  // a change the failed writes must not half-store
+  ++h.state().revision;  // unsaved samples: every Exit asks first, and No never saves them
   for (int step = 0;; ++step) {
     files::FaultPlan faults{step};
     h.recorder.files().settings.faults = &faults;

@@ -44,7 +44,7 @@ TEST(JournalFullMemory, RecoveringAFullMemoryKeepsItsLastSamples) {
                              folder.path(), &base.printer, &base.frame});
   recorder.start();
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
   const RecorderState& s = recorder.state();
   ASSERT_EQ(s.rec_capacity, 100000.0f);
   ASSERT_EQ(s.rec_next, 100000.0f);

@@ -109,7 +109,7 @@ TEST(KillDuringRecording, RestartRecoversEverySampleUpToTheLastJournalWrite) {
                                &stand_ins.frame});
     recorder.start();
     ASSERT_EQ(dialogs.messages.size(), 1u) << writes;
-    EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+    EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
     const RecorderState& s = recorder.state();
     // Everything reported is there bit for bit; a write the child finished but could not
     // report before it died may add more.

@@ -11,10 +11,13 @@
 #endif
 
 #include <algorithm>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_system.h"
 #include "recorder/files/files_subsystem.h"
+#include "recorder/numbers/number_format.h"
 #ifndef _WIN32
 #include "tests/recorder/files/plain_user.h"
 #endif
@@ -99,10 +102,43 @@ TEST_F(JournalTest, AnAbruptEndLeavesItAndStartUpAsksNoRemovesIt) {
   dialogs.message_answers = {MessageAnswer::No};
   auto recorder = start_answering(elsewhere, dialogs);
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
   EXPECT_EQ(dialogs.messages[0].buttons, platform::MessageButtons::YesNo);
   EXPECT_FALSE(std::filesystem::exists(journal_path())) << "No removes the journal";
   EXPECT_EQ(recorder->state().rec_next, 1.0f);
+}
+
+// The question says what it would bring back: the file's name, when the journal began, how long
+// the recording is and how many samples it holds, as the journal has them.
+TEST_F(JournalTest, TheQuestionNamesTheFileTheStartTheLengthAndTheSamples) {
+  size_t journaled = 0;
+  {
+    auto h = start();
+    h->state().file_name = folder.file("run-12.ztr");
+    TimerClock clock(h->recorder);
+    record(*h, clock, 20000);
+    h->recorder.press("crec");
+    clock.advance(700);  // Stop: the journal has every sample
+    journaled = journal(*h).journaled_end() - 1;
+    h->end_program();
+  }
+  platform::FileStatus lock;  // made when the journal began
+  ASSERT_EQ(platform::examine(lock_path_of(journal_path()), lock), 0);
+  const auto began_s = static_cast<std::time_t>(lock.mtime_ns / 1000000000);
+  std::tm local{};
+  localtime_r(&began_s, &local);
+  testing::ScriptedDialogs dialogs;
+  dialogs.message_answers = {MessageAnswer::No};
+  RecorderHarness base(Transport::Usb, folder.path() + "/other");
+  auto recorder = start_answering(base, dialogs);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text,
+            "Recover the unsaved recording?\n\nrun-12.ztr, started " +
+                numbers::format_date_time(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                          local.tm_hour, local.tm_min) +
+                ", " + numbers::format_clock(static_cast<double>(journaled) / 2) + " long, " +
+                numbers::format_count(static_cast<double>(journaled)) + " samples");
+  EXPECT_GT(journaled, 30u);
 }
 
 TEST_F(JournalTest, YesLoadsEverySampleUpToTheLastJournalWrite) {
@@ -124,7 +160,7 @@ TEST_F(JournalTest, YesLoadsEverySampleUpToTheLastJournalWrite) {
   auto owned = start_answering(base, dialogs);
   Recorder& recorder = *owned;
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
   const RecorderState& s = recorder.state();
   ASSERT_EQ(s.rec_next, static_cast<float>(journaled + 1));
   EXPECT_EQ(testing::samples_hash(s, journaled), expected);
@@ -417,6 +453,8 @@ TEST_F(JournalTest, AFailingJournalIsToldOnceAndShownInTheStatusFieldUntilItWrit
   const std::string told = h->dialogs.messages[0].text;
   EXPECT_NE(told.find("recovery journal in " + folder.path()), std::string::npos) << told;
   EXPECT_NE(told.find("simulated failure"), std::string::npos) << told;
+  // Save is locked while recording: the way to keep the samples is Stop first.
+  EXPECT_NE(told.find("Stop the recording, then Save it to keep them."), std::string::npos) << told;
   EXPECT_EQ(notices().rfind("Recovery journal not written: ", 0), 0u) << notices();
   EXPECT_NE(h->window()["stfield"].caption.find("Recovery journal not written"), std::string::npos);
 
@@ -443,6 +481,26 @@ TEST_F(JournalTest, AFailingJournalIsToldOnceAndShownInTheStatusFieldUntilItWrit
   EXPECT_EQ(h->dialogs.messages.size(), 2u);
 }
 
+// Stopped, a failing journal no longer speaks of Stop: Save is there to press.
+TEST_F(JournalTest, AFailureAfterStopSaysSave) {
+  auto h = start();
+  TimerClock clock(h->recorder);
+  record(*h, clock, 3000);
+  h->recorder.press("crec");
+  clock.advance(700);  // the stop's own sync
+  ASSERT_TRUE(journal(*h).active()) << journal(*h).error();
+  h->window()["nt1"].caption = "Notes: changed after the stop";
+  h->window().invoke("nt1");
+  FaultPlan stopped{0};
+  journal(*h).faults = &stopped;
+  clock.advance(4 * 700);
+  journal(*h).faults = nullptr;
+  ASSERT_EQ(h->dialogs.messages.size(), 1u);
+  const std::string told = h->dialogs.messages[0].text;
+  EXPECT_NE(told.find(". Save the recording to keep them."), std::string::npos) << told;
+  EXPECT_EQ(told.find("Stop"), std::string::npos) << told;
+}
+
 // A recovery whose new journal cannot be written keeps the old journal (nothing else holds the
 // recording), and holds its lock so that no other start offers it; once the recording is saved the
 // old journal goes too, and the next start asks nothing.
@@ -463,7 +521,7 @@ TEST_F(JournalTest, ARecoveryWhoseNewJournalFailsKeepsTheOldOneUntilTheRecording
   recorder.files().journal.faults = &full_disk;
   recorder.start();
   ASSERT_GE(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
   EXPECT_NE(dialogs.messages[1].text.find("cannot be written"), std::string::npos);
   ASSERT_GT(recorder.state().rec_next, 2.0f);
   EXPECT_TRUE(std::filesystem::exists(old)) << "the only copy on disk stays";

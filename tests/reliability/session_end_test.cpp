@@ -69,7 +69,7 @@ TEST(SessionEnd, KeepsTheUnsavedRecordingForTheNextStartWritesTheSettingsAndAsks
   dialogs.message_answers = {MessageAnswer::Yes};
   auto recorder = start_answering(base, dialogs, folder.path());
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "Recover the unsaved recording?");
+  EXPECT_EQ(dialogs.messages[0].text.rfind("Recover the unsaved recording?", 0), 0u);
   const RecorderState& s = recorder->state();
   EXPECT_EQ(s.recorded_count(), samples) << "every sample up to the session's end";
   EXPECT_EQ(s.held, held);

@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
                                            program_folder.toStdString(), &printer, &frame,
                                            data_folder.toStdString()},
                            zetra::ChartSurfaces{&chart_surface, &window_layer});
-  recorder.start();
+  recorder.start_up();
   zetra::ui::MainWindow window(recorder, chart_surface, window_layer);
   dialogs.set_parent(&window);
   printer.set_parent(&window);
@@ -63,6 +63,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::exit(0);
   });
   window.show();
+  // Asked over the shown window, never over another program's: a parentless box would be a
+  // window of its own.
+  recorder.offer_recovery();
+  window.sync();
   if (!options.file.empty()) {
     // Once the window is up, so that a message about the file appears over it.
     QTimer::singleShot(0, &window, [&recorder, &window, file = options.file] {

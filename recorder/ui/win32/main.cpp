@@ -85,7 +85,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   zetra::Recorder recorder(zetra::Platform{serial_port, device_library, dialogs, pause, clipboard,
                                            folder, &printer, &frame, data_folder},
                            zetra::ChartSurfaces{&chart_surface, &window_layer});
-  recorder.start();
+  recorder.start_up();
   zetra::ui::MainWindow window(recorder, chart_surface, window_layer);
   window.quit_on_destroy();
   dialogs.set_owner(window.handle());
@@ -96,6 +96,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   window.on_end_session = [&recorder] { recorder.end_session(); };
   ::ShowWindow(window.handle(), frame.maximised() ? SW_SHOWMAXIMIZED : show);
   ::UpdateWindow(window.handle());
+  // Asked over the shown window, which owns the box, never over another program's.
+  recorder.offer_recovery();
+  window.sync();
   if (!options.file.empty()) {
     // Once the window is up, so that a message about the file appears over it.
     recorder.files().recording.open_path(options.file);

@@ -23,10 +23,17 @@ struct ExitLog {
   }
 };
 
+// Notes typed into the pane: an unsaved change, so that Exit has something to ask about.
+void change_notes(RecorderHarness& h) {
+  h.window()["nt1"].caption = "Notes: run 7";
+  h.window().invoke("nt1");
+}
+
 TEST(Exit, YesSavesBothNoSavesSettingsCancelStays) {
   RecorderHarness h;
   ExitLog log;
   log.install(h.recorder.procedures());
+  change_notes(h);
   h.dialogs.message_answers = {platform::MessageAnswer::Yes, platform::MessageAnswer::No,
                                platform::MessageAnswer::Cancel};
   h.recorder.press("pexit");
@@ -52,9 +59,31 @@ TEST(Exit, AFailedSaveKeepsTheProgramOpen) {
   ExitLog log;
   log.install(h.recorder.procedures());
   log.save_works = false;
+  change_notes(h);
   h.dialogs.message_answers = {platform::MessageAnswer::Yes};
   h.recorder.press("pexit");
   EXPECT_EQ(log.calls, "save ");
+}
+
+// Nothing that could be lost: Exit and the close box end at once, with the settings saved; the
+// first unsaved change brings the question back.
+TEST(Exit, WithoutUnsavedChangesEndsWithoutAsking) {
+  RecorderHarness h;
+  ExitLog log;
+  log.install(h.recorder.procedures());
+  h.recorder.press("pexit");
+  EXPECT_TRUE(h.dialogs.messages.empty());
+  EXPECT_EQ(log.calls, "settings end");
+  log.calls.clear();
+  h.window().invoke("pexit");  // the close box
+  EXPECT_EQ(log.calls, "settings end");
+  change_notes(h);
+  log.calls.clear();
+  h.dialogs.message_answers = {platform::MessageAnswer::Cancel};
+  h.recorder.press("pexit");
+  ASSERT_EQ(h.dialogs.messages.size(), 1u);
+  EXPECT_EQ(h.dialogs.messages[0].text, "Save data before exit?");
+  EXPECT_EQ(log.calls, "");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The conditioning commands, driven through the window model as an operator would.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "recorder/state/display_rule.h"
 #include "tests/support/recorder_harness.h"
 
@@ -50,6 +53,79 @@ TEST(Calibration, UnusableAnswersLeaveTheCalibration) {
     h.recorder.press("ccal");
     EXPECT_EQ(h.state().pa_per_nm1, 1.0f) << first << " / " << second;
   }
+}
+
+// Closes CH1's or CH2's entry with the two texts typed.
+void enter_calibration(RecorderHarness& h, const std::string& twin, const std::string& pa,
+                       const std::string& nm) {
+  h.recorder.press("ccal" + twin);
+  h.window()["ct1" + twin].caption = pa;
+  h.window()["ct2" + twin].caption = nm;
+  h.recorder.press("ccal" + twin);
+}
+
+// "1,5" means 1.5 wherever a comma is the decimal point; a text that holds a period as well, or
+// more than one comma, reads as it always has, up to the comma.
+TEST(Calibration, OneCommaAndNoPeriodIsADecimalComma) {
+  RecorderHarness h;
+  h.connect();
+  const std::pair<const char*, float> cases[] = {
+      {"1,5", 1.5f}, {" 3,25", 3.25f}, {"-2,5", -2.5f}, {"1,5.2", 1.0f}, {"1,2,3", 1.0f},
+      {"7,", 7.0f}, {"1.5", 1.5f}};
+  for (const auto& [typed, expected] : cases) {
+    enter_calibration(h, "2", typed, "1");
+    EXPECT_EQ(h.state().pa_per_nm2, expected) << typed;
+  }
+  enter_calibration(h, "", "5", "0,5");  // the nM box too
+  EXPECT_EQ(h.state().pa_per_nm1, 10.0f);
+}
+
+// An entry that is not taken says so in the status field, naming the channel and the calibration
+// that stays; the next entry that is taken clears it.
+TEST(Calibration, AnIgnoredEntryIsToldInTheStatusField) {
+  RecorderHarness h;
+  h.connect();
+  const auto field = [&h] { return h.window()["stfield"].caption; };
+  enter_calibration(h, "2", "abc", "1");
+  EXPECT_EQ(field(), "CH2 Conv: \"abc\" is not a number; the calibration stays 2.00 pA/nM");
+  enter_calibration(h, "2", "250", "0");
+  EXPECT_EQ(field(), "CH2 Conv: cannot divide by 0 nM; the calibration stays 2.00 pA/nM");
+  enter_calibration(h, "", "0", "1");
+  EXPECT_EQ(field(), "CH1 Conv: a calibration of 0 pA/nM cannot convert; the calibration stays "
+                     "1.00 pA/nM");
+  enter_calibration(h, "", "1e39", "1");
+  EXPECT_EQ(field(), "CH1 Conv: \"1e39\" / \"1\" is out of range; the calibration stays 1.00 "
+                     "pA/nM");
+  enter_calibration(h, "", "", "1");
+  EXPECT_EQ(field(), "CH1 Conv: both boxes need a number; the calibration stays 1.00 pA/nM");
+  enter_calibration(h, "", "4", "x");
+  EXPECT_EQ(field(), "CH1 Conv: \"x\" is not a number; the calibration stays 1.00 pA/nM");
+  EXPECT_EQ(h.state().pa_per_nm1, 1.0f);
+  EXPECT_EQ(h.state().pa_per_nm2, 2.0f);
+  enter_calibration(h, "2", "1,5", "1");
+  EXPECT_EQ(h.state().pa_per_nm2, 1.5f);
+  EXPECT_EQ(field(), "");
+}
+
+// The temperature boxes read a decimal comma the same way; text that is no number still reads as
+// 0 and a number too large is still refused, and both are told.
+TEST(InputBoxes, ADecimalCommaAndAnswersNotTakenAsTyped) {
+  RecorderHarness h;
+  h.dialogs.input_answers = {"24,8", "abc", "1e99", "30"};
+  const auto field = [&h] { return h.window()["stfield"].caption; };
+  h.recorder.press("pspts");
+  EXPECT_EQ(h.state().tc_start1, 24.8f);
+  EXPECT_EQ(field(), "");
+  h.recorder.press("pcss2");
+  EXPECT_EQ(h.state().tc_factor2, 0.0f);
+  EXPECT_EQ(field(), "CH2 conversion factor: \"abc\" is not a number; the value is now 0");
+  h.recorder.press("pspts2");
+  EXPECT_EQ(h.state().tc_start2, 24.55f);
+  EXPECT_EQ(field(),
+            "CH2 start point temperature: \"1e99\" is out of range; the value stays 24.55");
+  h.recorder.press("pcss");
+  EXPECT_EQ(h.state().tc_factor1, 30.0f);
+  EXPECT_EQ(field(), "");
 }
 
 TEST(InputBoxes, SetFactorsAndStartPointsUnlessEmptyOrNotFinite) {

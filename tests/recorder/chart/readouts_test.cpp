@@ -74,9 +74,22 @@ TEST(RecordingNotice, StatusFieldShowsLengthAndFillWhileRecording) {
   h.state().rec_next = 3757;
   h.recorder.tick("Timer3");
   EXPECT_EQ(h.state().recording_notice, "00:31:18 \xC2\xB7 3,756 of 100,000 samples");
-  h.recorder.press("crec");  // stop
+  h.recorder.press("crec");  // stop: the length and count stay, marked as stopped, at once
+  const std::string stopped = "00:31:18 \xC2\xB7 3,756 of 100,000 samples \xC2\xB7 stopped";
+  EXPECT_EQ(h.state().recording_notice, stopped);
+  EXPECT_EQ(h.window()["stfield"].caption.find(stopped), 0u) << h.window()["stfield"].caption;
   h.recorder.tick("Timer3");
-  EXPECT_EQ(h.state().recording_notice, "");
+  EXPECT_EQ(h.state().recording_notice, stopped);
+  h.recorder.press("crec");  // recording again: live, without "stopped"
+  h.recorder.tick("Timer1");
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(h.state().recording_notice, "00:31:18 \xC2\xB7 3,757 of 100,000 samples");
+  h.recorder.press("crec");
+  // Emptied (Delete all): nothing stopped is held any more.
+  h.dialogs.message_answers = {platform::MessageAnswer::Ok};
+  h.recorder.press("pcleara");
+  h.recorder.tick("Timer3");
+  EXPECT_EQ(h.state().recording_notice, "") << h.state().rec_next;
   EXPECT_EQ(h.window()["stfield"].caption.find("samples"), std::string::npos);
 }
 

@@ -152,10 +152,11 @@ TEST_F(SettingsTest, ConnectionWindowAndFieldsOutsideTheMenus) {
 TEST_F(SettingsTest, ExitYesSavesRecordingThenSettingsUnlessTheSaveFails) {
   RecorderHarness h(Transport::Usb, folder.path());
   RecorderState& s = h.state();
+  s.rec_next = 5;
+  ++s.revision;  // four samples that are in no file: Exit asks
   h.dialogs.message_answers = {MessageAnswer::Cancel};
   h.window().invoke("pexit");
   EXPECT_FALSE(std::filesystem::exists(settings));
-  s.rec_next = 5;
   s.file_name = folder.file("no-such-folder/run.ztr");
   exit_with(h, MessageAnswer::Yes);
   EXPECT_EQ(ended, 0);  // the save failed: the window stays open with the recording

@@ -44,17 +44,19 @@ TEST_F(UnsavedChangesTest, SamplesEditsAndNotesMakeItUnsavedSaveAndOpenMakeItSav
   EXPECT_EQ(w["stfield"].caption, "");
   record(10);
   EXPECT_TRUE(s.unsaved());
-  EXPECT_EQ(w["stfield"].caption, "Unsaved changes");
+  // The stopped recording's length and count stay in front.
+  const std::string stopped = "00:00:05 \xC2\xB7 10 of 100,000 samples \xC2\xB7 stopped \xC2\xB7 ";
+  EXPECT_EQ(w["stfield"].caption, stopped + "Unsaved changes");
 
   h.clock.set(14, 2, 11);
   ASSERT_TRUE(h.recorder.press("psave"));
   EXPECT_FALSE(s.unsaved());
-  EXPECT_EQ(w["stfield"].caption, "Saved 14:02:11");
+  EXPECT_EQ(w["stfield"].caption, stopped + "Saved 14:02:11");
 
   // Notes typed: the view writes the text and runs the pane's handler.
   w["nt1"].caption = "Notes: buffer B";
   w.invoke("nt1");
-  EXPECT_EQ(w["stfield"].caption, "Unsaved changes");
+  EXPECT_EQ(w["stfield"].caption, stopped + "Unsaved changes");
   h.recorder.press("psave");
   s.sel_start = 2;
   s.sel_end = 5;
@@ -69,7 +71,8 @@ TEST_F(UnsavedChangesTest, SamplesEditsAndNotesMakeItUnsavedSaveAndOpenMakeItSav
   h.clock.set(15, 0, 0);
   ASSERT_TRUE(h.recorder.press("popen"));
   EXPECT_FALSE(s.unsaved());
-  EXPECT_EQ(w["stfield"].caption, "Saved 15:00:00");
+  // The time of opening, which is no time of saving; the opened recording was not stopped here.
+  EXPECT_EQ(w["stfield"].caption, "Opened 15:00:00");
   EXPECT_FALSE(w["pundo"].enabled) << "another recording: the history is gone";
 }
 

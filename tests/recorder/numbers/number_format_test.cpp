@@ -73,6 +73,23 @@ TEST(ParseNumber, ReadsTheLeadingNumberOrZero) {
   EXPECT_EQ(parse_number("1e-999"), 0.0);
 }
 
+TEST(ParseTypedNumber, TakesALoneCommaForTheDecimalPoint) {
+  const auto value = [](const char* text) { return parse_typed_number(text).value; };
+  EXPECT_EQ(value("1,5"), 1.5);
+  EXPECT_EQ(value("  -0,25e2"), -25.0);
+  EXPECT_EQ(value(",5"), 0.5);
+  EXPECT_EQ(value("1,5.2"), 1.0);  // a period as well: the comma ends the number
+  EXPECT_EQ(value("1,2,3"), 1.0);  // two commas: thousands, perhaps; read as before
+  EXPECT_EQ(value("2.5"), 2.5);
+  EXPECT_TRUE(parse_typed_number("1,5").is_number);
+  EXPECT_TRUE(parse_typed_number(" 0").is_number);
+  EXPECT_TRUE(parse_typed_number("1e999").is_number);
+  for (const char* none : {"", "abc", ",", "-", " .", "e5"}) {
+    EXPECT_FALSE(parse_typed_number(none).is_number) << none;
+    EXPECT_EQ(parse_typed_number(none).value, 0.0) << none;
+  }
+}
+
 TEST(WriteFixed, WritesTheSameTextAsFormatFixed) {
   const float samples[] = {0.0f,  -0.0f,   0.05f,   -0.05f,   0.25f,    -0.25f,  9.95f,
                            99.95f, 2.675f, 1e-7f,  -1e-7f,  123456.7f, 3.4e38f, -3.4e38f,

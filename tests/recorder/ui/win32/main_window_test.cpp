@@ -264,13 +264,14 @@ TEST_F(Win32WindowTest, RecordSelectCopySaveUndoAndReopen) {
   EXPECT_GE(pages, 1u);
 }
 
-// The close box asks the exit question; Cancel keeps the window, No ends it.
+// The close box asks the exit question over unsaved changes; Cancel keeps the window, No ends it.
 TEST_F(Win32WindowTest, ClosingAsksThroughTheExitCommand) {
   bool ended = false;
   recorder.procedures().end_program = [&] {
     ended = true;
     window->end_program();
   };
+  ++recorder.state().revision;  // an unsaved change: without one, closing asks nothing
   dialogs.message_answers.push_back(platform::MessageAnswer::Cancel);
   ::SendMessageW(window->handle(), WM_CLOSE, 0, 0);
   ASSERT_EQ(dialogs.messages.size(), 1u);

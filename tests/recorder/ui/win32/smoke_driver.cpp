@@ -126,6 +126,7 @@ void without_a_unit(HWND main) {
   check(child(main, L"On", L"Button") != nullptr, "the link stays off");
   std::wstring question;
   check(close_window(main, IDNO, question), "the window closes");
+  check(question.empty(), "nothing unsaved: closing asks nothing");
 }
 
 // The simulated unit: On, Rec and a marker; the readouts come alive.
