@@ -50,13 +50,6 @@ bool file_exists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// GetProcAddress hands back a generic function pointer; each is cast to its own signature.
-template <typename Fn>
-Fn entry(void* module, const char* name) {
-  return reinterpret_cast<Fn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(module), name)));
-}
-
 }  // namespace
 
 Win32DeviceLibrary::Win32DeviceLibrary(std::wstring file_name) : file_name_(std::move(file_name)) {}
@@ -64,6 +57,7 @@ Win32DeviceLibrary::Win32DeviceLibrary(std::wstring file_name) : file_name_(std:
 Win32DeviceLibrary::~Win32DeviceLibrary() { unload(); }
 
 void Win32DeviceLibrary::unload() {
+  forget();
   if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
   module_ = nullptr;
 }
@@ -94,51 +88,16 @@ bool Win32DeviceLibrary::load() {
     return false;
   }
   module_ = module;
-  const std::string missing = missing_function();
+  // GetProcAddress hands back a generic function pointer; each is cast to its own signature.
+  const std::string missing = resolve([module](const char* name) {
+    return reinterpret_cast<Entry>(GetProcAddress(module, name));
+  });
   if (!missing.empty()) {
     load_error_ = to_utf8(file_name_) + " lacks the function " + missing;
     unload();
     return false;
   }
   return true;
-}
-
-std::string Win32DeviceLibrary::missing_function() {
-  open_ = entry<DeviceFn>(module_, "KV_OpenDevice");
-  close_ = entry<DeviceFn>(module_, "KV_CloseDevice");
-  usr_config_ = entry<ByteFn>(module_, "KV_USRConfig");
-  write_word_ = entry<WriteWordFn>(module_, "KV_WriteWord");
-  usr_read_ = entry<ByteFn>(module_, "KV_USRRead");
-  read_block_ = entry<ReadBlockFn>(module_, "KV_ReadBlock");
-  const std::pair<const char*, bool> resolved[] = {
-      {"KV_OpenDevice", open_ != nullptr},      {"KV_CloseDevice", close_ != nullptr},
-      {"KV_USRConfig", usr_config_ != nullptr}, {"KV_WriteWord", write_word_ != nullptr},
-      {"KV_USRRead", usr_read_ != nullptr},     {"KV_ReadBlock", read_block_ != nullptr}};
-  for (const auto& [name, found] : resolved) {
-    if (!found) return name;
-  }
-  return {};
-}
-
-int32_t Win32DeviceLibrary::open_device(uint8_t dev_no) { return module_ ? open_(dev_no) : 0; }
-
-int32_t Win32DeviceLibrary::close_device(uint8_t dev_no) { return module_ ? close_(dev_no) : 0; }
-
-int32_t Win32DeviceLibrary::usr_config(uint8_t dev_no, uint8_t& config) {
-  return module_ ? usr_config_(dev_no, &config) : 0;
-}
-
-int32_t Win32DeviceLibrary::write_word(uint8_t dev_no, uint8_t address, int32_t& value) {
-  return module_ ? write_word_(dev_no, address, &value) : 0;
-}
-
-int32_t Win32DeviceLibrary::usr_read(uint8_t dev_no, uint8_t& status) {
-  return module_ ? usr_read_(dev_no, &status) : 0;
-}
-
-int32_t Win32DeviceLibrary::read_block(uint8_t dev_no, uint8_t address, uint8_t count,
-                                       int32_t* words) {
-  return module_ ? read_block_(dev_no, address, count, words) : 0;
 }
 
 }  // namespace zetra::platform
