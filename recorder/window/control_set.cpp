@@ -300,12 +300,13 @@ void add_channel_panel(Builder& b, const std::string& twin) {
                       "conversion controls";
   // The channel's name in its trace colour, so that panel and trace are told apart at a glance.
   b.label("tch" + twin, channel, panel).description = channel + " channel";
+  // Greyed (disabled) while the link is off: the values are not live.
   describe(b.label("t2" + twin, "+000'000.0 pA", panel), channel + " current",
-           channel + " latest current in the displayed unit");
+           channel + " latest current in the displayed unit").enabled = false;
   describe(b.label("t1" + twin, "+000'000.0 nM", panel), channel + " other unit",
-           channel + " latest current in the other unit");
+           channel + " latest current in the other unit").enabled = false;
   describe(b.label("t4" + twin, "36.10 C", panel), channel + " temperature",
-           channel + " latest probe temperature");
+           channel + " latest probe temperature").enabled = false;
   b.label("t3" + twin, channel + " Zero on", panel, false);
   b.label("t5" + twin, channel + " TC mode on", panel, false);
   b.button("czero" + twin, "Zero", "Zero input offset", false, panel).access_name =

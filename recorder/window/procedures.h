@@ -23,6 +23,8 @@ struct Procedures {
   Procedure end_program;     // close the main window for good (the exit question is answered)
   Procedure show_status_field;  // compose `stfield` from the saved state and the notices
   Procedure show_history;       // enable Undo and Redo as the history and the run state allow
+  // After a redraw: the status line's readout for the pointer where it is now, or none.
+  Procedure refresh_readout;
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();

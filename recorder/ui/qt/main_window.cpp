@@ -101,6 +101,7 @@ void MainWindow::connect_chart(ChartWidget& chart) {
     window_.mouse_up(chart_mouse(pixel, 1));
     sync();
   });
+  connect(&chart, &ChartWidget::left, this, [this] { window_.mouse_leave(); });
   connect(&chart, &ChartWidget::wheeled, this,
           [this](QPointF pixel, int notches, Qt::KeyboardModifiers mods) {
             const ChartMouse at = chart_mouse(pixel, 0);
