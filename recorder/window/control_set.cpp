@@ -79,6 +79,7 @@ class Builder {
     c.vertical = vertical;
     return window_.add(std::move(c));
   }
+  WindowModel& window() { return window_; }
   Control& plain(const std::string& name, ControlKind kind) {
     return window_.add(make(name, kind));
   }
@@ -341,6 +342,16 @@ void add_chart_and_scroll_bars(Builder& b) {
            "Shifts the CH2 current trace up and down");
   describe(b.scroll_bar("nvs22", -50, 100, 0, 5, true), "CH2 temperature base",
            "Temperature at the bottom edge for the CH2 temperature trace");
+  // A caption above each bar names the trace it moves, in that trace's colour; bar and caption
+  // show the same tip.
+  static const Choice captions[] = {{"nvs1", "CH1"}, {"nvs2", "T1"}, {"nvs12", "CH2"}, {"nvs22", "T2"}};
+  for (const Choice& c : captions) {
+    Control& bar = b.window()[c.name];
+    bar.tool_tip = bar.description;
+    Control& caption = b.label(std::string("l") + c.name, c.caption);
+    caption.tool_tip = bar.description;
+    caption.description = bar.access_name + " scroll bar";
+  }
 }
 
 void add_text_areas(Builder& b) {
