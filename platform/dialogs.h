@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zetra::platform {
@@ -10,6 +11,19 @@ namespace zetra::platform {
 enum class MessageIcon { None, Information, Exclamation, Question, Critical };
 enum class MessageButtons { Ok, OkCancel, YesNoCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// How a file dialog shows one label|pattern pair of a filter: the label, then the pattern in
+// parentheses once: "PDF Files(*.pdf)" or "PDF Files" with "*.pdf" both show "PDF Files (*.pdf)".
+inline std::string filter_label(std::string_view label, std::string_view pattern) {
+  std::string text(label);
+  const std::string shown = "(" + std::string(pattern) + ")";
+  if (text.size() >= shown.size() &&
+      text.compare(text.size() - shown.size(), shown.size(), shown) == 0) {
+    text.resize(text.size() - shown.size());
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text + " " + shown;
+}
 
 class Dialogs {
  public:

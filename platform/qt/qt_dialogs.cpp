@@ -41,12 +41,14 @@ MessageAnswer answer(int button) {
   }
 }
 
-// "Label|pattern|Label|pattern" becomes Qt's "Label (pattern);;Label (pattern)".
+// "Label|pattern|Label|pattern" becomes Qt's "Label (pattern);;Label (pattern)", the pattern
+// shown once also where the label already names it.
 QString qt_filter(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split('|');
   QStringList entries;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    entries << parts[i] + " (" + parts[i + 1] + ")";
+    entries << QString::fromStdString(
+        filter_label(parts[i].toStdString(), parts[i + 1].toStdString()));
   }
   return entries.join(";;");
 }

@@ -114,11 +114,20 @@ DialogTemplate layout(const std::string& title, const std::string& prompt, bool 
 }  // namespace
 
 std::wstring file_filter(const std::string& filter) {
-  std::wstring result = to_utf16(filter);
-  for (wchar_t& c : result) {
-    if (c == L'|') c = L'\0';
+  std::wstring result;
+  // label|pattern pairs: the label as the dialog shows it (its pattern named once), the pattern.
+  for (size_t at = 0; at < filter.size();) {
+    const size_t bar = filter.find('|', at);
+    if (bar == std::string::npos) break;
+    size_t end = filter.find('|', bar + 1);
+    if (end == std::string::npos) end = filter.size();
+    const std::string pattern = filter.substr(bar + 1, end - bar - 1);
+    result += to_utf16(filter_label(filter.substr(at, bar - at), pattern));
+    result.push_back(L'\0');
+    result += to_utf16(pattern);
+    result.push_back(L'\0');
+    at = end + 1;
   }
-  result.push_back(L'\0');
   result.push_back(L'\0');
   return result;
 }

@@ -9,6 +9,8 @@ namespace zetra {
 namespace {
 
 constexpr const char* kLinkButtons[] = {"crec", "czero", "coz", "ccal", "czero2", "coz2", "ccal2"};
+// The live readouts: greyed while no link feeds them, so the last values do not pass for live.
+constexpr const char* kLiveReadouts[] = {"t2", "t1", "t4", "t22", "t12", "t42"};
 
 }  // namespace
 
@@ -117,6 +119,7 @@ void InstrumentLink::disconnect() {
 void InstrumentLink::set_connected_controls(bool connected) {
   WindowModel& window = context_.window;
   for (const char* name : kLinkButtons) window[name].enabled = connected;
+  for (const char* name : kLiveReadouts) window[name].enabled = connected;
   if (connected) window["cre"].enabled = false;
   window["psetup"].enabled = !connected;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "recorder/acquisition/run_state.h"
+#include "recorder/chart/scale_menus.h"
 #include "recorder/numbers/number_format.h"
 
 namespace zetra::analysis {
@@ -27,6 +28,8 @@ void ChartSelection::bind() {
   window.chart_down = [this](const ChartMouse& m) { press(m.x); };
   window.chart_move = [this](const ChartMouse& m) { move(m.x); };
   window.chart_up = [this](const ChartMouse&) { release(); };
+  window.chart_leave = [this] { leave(); };
+  context_.procedures.refresh_readout = [this] { refresh(); };
   for (const ModeItem& item : kModeItems) {
     // The new mode applies from the next drag move; nothing is recomputed now.
     window.on(item.name, [&window, name = item.name] { window.check(name); });
@@ -56,8 +59,9 @@ void ChartSelection::invert_line(float x) {
 }
 
 void ChartSelection::press(float x) {
-  if (!accepted()) return;
   RecorderState& s = context_.state;
+  s.hover_x = x;
+  if (!accepted()) return;
   // The old pair goes first; after a redraw both are 0 and the two inversions cancel.
   invert_line(s.sel_start);
   invert_line(s.sel_end);
@@ -70,8 +74,9 @@ void ChartSelection::press(float x) {
 }
 
 void ChartSelection::move(float x) {
-  if (!accepted()) return;
   RecorderState& s = context_.state;
+  s.hover_x = x;
+  if (!accepted()) return;
   if (s.mouse_down == 0 && s.view_start + x <= s.shown_count) {
     std::string text = hover_readout(s, x);
     if (text.empty()) return;
@@ -100,6 +105,18 @@ void ChartSelection::release() {
   if (chart_ == nullptr) return;
   chart_->set_line_style(platform::LineStyle::Solid);
   chart_->set_draw_mode(platform::DrawMode::Copy);
+}
+
+void ChartSelection::leave() { context_.state.hover_x = -1; }
+
+void ChartSelection::refresh() {
+  RecorderState& s = context_.state;
+  std::string text;
+  if (s.hover_x >= 0 && accepted() && s.view_start + s.hover_x <= s.shown_count) {
+    text = hover_readout(s, s.hover_x);
+  }
+  s.readout = std::move(text);
+  context_.window["st1"].caption = s.readout.empty() ? chart::scale_labels(s) + " " : status_line(s);
 }
 
 void ChartSelection::show_readout() { context_.window["st1"].caption = status_line(context_.state); }

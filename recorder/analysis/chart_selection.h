@@ -23,6 +23,11 @@ class ChartSelection {
   void press(float x);
   void move(float x);
   void release();
+  // The pointer left the chart: a later redraw has no sample under it to show.
+  void leave();
+  // After a redraw (a view move, an edit, a scale): the selection and its measurement are gone, so
+  // the status line shows the value under the pointer where it now is, or the scales alone.
+  void refresh();
 
   // The checked mode of the Calculate menu, tested in menu order.
   Measurement mode() const;

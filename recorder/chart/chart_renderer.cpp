@@ -143,6 +143,8 @@ void ChartRenderer::r_line() {
   }
   s.sel_start = s.sel_end = 0;
   s.drawing = 0;
+  // The selection is gone and the samples under the pointer may be others.
+  Procedures::call(context_.procedures.refresh_readout);
 }
 
 void ChartRenderer::r_linef() {

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/surface.h"
 #include "recorder/numbers/number_format.h"
+#include "recorder/state/recorder_state.h"
 #include "recorder/window/window_model.h"
 
 namespace zetra::chart {
@@ -18,6 +20,17 @@ inline bool live_follow(const WindowModel& window) {
 
 inline platform::Colour colour_of(float packed) {
   return static_cast<platform::Colour>(numbers::round_half_even(packed)) & 0xFFFFFFu;
+}
+
+// The packed colour of the trace a control stands for: the channel titles take their current
+// traces' colours, the captions of the vertical bars the colour of the trace each bar moves.
+// nullptr for every other control.
+inline const float* trace_colour(std::string_view name, const RecorderState& s) {
+  if (name == "tch" || name == "lnvs1") return &s.color_cur1;
+  if (name == "tch2" || name == "lnvs12") return &s.color_cur2;
+  if (name == "lnvs2") return &s.color_temp1;
+  if (name == "lnvs22") return &s.color_temp2;
+  return nullptr;
 }
 
 // A computed position as a 16-bit scrollbar value, rounded half to even. Clamped into the 16-bit

@@ -13,6 +13,8 @@ struct WindowLayout {
   float width = 0, height = 0;  // the outer size laid out, the minimum enforced
   platform::TwipsRect chart;    // p1
   platform::TwipsRect nhs1, nvs1, nvs2, nvs12, nvs22;
+  // The captions above the vertical bars saying which trace each moves.
+  platform::TwipsRect lnvs1, lnvs2, lnvs12, lnvs22;
   platform::TwipsRect sp1, sp2;  // readout panels
   platform::TwipsRect buttons;   // the row of file, edit, link and recording buttons
   bool notes_visible = false;

@@ -63,8 +63,12 @@ void NotesCommands::print_notes() {
     // The origin 400 twips right of and 600 twips below the printable area's corner.
     printer->set_scale(-400, -600, printer->page_width_twips(), printer->page_height_twips());
     printer->set_font_size(12);
+    printer->set_colour(0);  // black on the white page, whatever the chart was printed in
     printer->set_position(0, 0);
-    printer->print(notes_with_held_lines(context_.window["nt1"].caption, context_.state.held));
+    // Blank lines and spaces at the end would only leave an empty block before the held list.
+    std::string text = context_.window["nt1"].caption;
+    text.erase(text.find_last_not_of(std::string_view(" \t\r\n\0", 5)) + 1);
+    printer->print(notes_with_held_lines(text, context_.state.held));
     if (printer->end_document()) return;
     error = printer->error();
   } else if (printer != nullptr) {

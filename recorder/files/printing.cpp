@@ -63,13 +63,13 @@ void Printing::print() {
   print_job(*printer, job);
 }
 
-// The recording's name with ".pdf" in place of its extension, and " notes" for the notes.
+// The recording's name with ".pdf" in place of its extension, and "-notes" for the notes.
 std::string Printing::ask_pdf_name(const std::string& title, const std::string& suffix) {
   std::string name = context_.state.file_name;
   const size_t slash = name.find_last_of("/\\");
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
-  return context_.platform.dialogs.save_file(title, "PDF Files(*.pdf)|*.pdf", "pdf",
+  return context_.platform.dialogs.save_file(title, "PDF Files (*.pdf)|*.pdf", "pdf",
                                              name + suffix + ".pdf");
 }
 
@@ -87,7 +87,7 @@ void Printing::print_to_pdf() {
 void Printing::print_notes_to_pdf() {
   Printer* printer = context_.platform.printer;
   if (printer == nullptr) return;
-  const std::string path = ask_pdf_name("Print notes to PDF", " notes");
+  const std::string path = ask_pdf_name("Print notes to PDF", "-notes");
   if (path.empty()) return;
   printer->print_to_file(path);
   context_.window.invoke("ppnotes");

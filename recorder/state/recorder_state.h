@@ -85,6 +85,8 @@ struct Selection {
   float mouse_down = 0;  // 1.0 from an accepted press to the next accepted release
   float meas1 = 0, meas2 = 0;  // working values of the measurement scans
   std::string readout;         // text of the last readout
+  // Chart x of the pointer at its last move over the chart; negative once it left the chart.
+  float hover_x = -1;
   float int_base1 = 0, int_base2 = 0;  // integral base lines, pA
 };
 

@@ -79,6 +79,7 @@ class Builder {
     c.vertical = vertical;
     return window_.add(std::move(c));
   }
+  WindowModel& window() { return window_; }
   Control& plain(const std::string& name, ControlKind kind) {
     return window_.add(make(name, kind));
   }
@@ -300,12 +301,13 @@ void add_channel_panel(Builder& b, const std::string& twin) {
                       "conversion controls";
   // The channel's name in its trace colour, so that panel and trace are told apart at a glance.
   b.label("tch" + twin, channel, panel).description = channel + " channel";
+  // Greyed (disabled) while the link is off: the values are not live.
   describe(b.label("t2" + twin, "+000'000.0 pA", panel), channel + " current",
-           channel + " latest current in the displayed unit");
+           channel + " latest current in the displayed unit").enabled = false;
   describe(b.label("t1" + twin, "+000'000.0 nM", panel), channel + " other unit",
-           channel + " latest current in the other unit");
+           channel + " latest current in the other unit").enabled = false;
   describe(b.label("t4" + twin, "36.10 C", panel), channel + " temperature",
-           channel + " latest probe temperature");
+           channel + " latest probe temperature").enabled = false;
   b.label("t3" + twin, channel + " Zero on", panel, false);
   b.label("t5" + twin, channel + " TC mode on", panel, false);
   b.button("czero" + twin, "Zero", "Zero input offset", false, panel).access_name =
@@ -340,6 +342,16 @@ void add_chart_and_scroll_bars(Builder& b) {
            "Shifts the CH2 current trace up and down");
   describe(b.scroll_bar("nvs22", -50, 100, 0, 5, true), "CH2 temperature base",
            "Temperature at the bottom edge for the CH2 temperature trace");
+  // A caption above each bar names the trace it moves, in that trace's colour; bar and caption
+  // show the same tip.
+  static const Choice captions[] = {{"nvs1", "CH1"}, {"nvs2", "T1"}, {"nvs12", "CH2"}, {"nvs22", "T2"}};
+  for (const Choice& c : captions) {
+    Control& bar = b.window()[c.name];
+    bar.tool_tip = bar.description;
+    Control& caption = b.label(std::string("l") + c.name, c.caption);
+    caption.tool_tip = bar.description;
+    caption.description = bar.access_name + " scroll bar";
+  }
 }
 
 void add_text_areas(Builder& b) {

@@ -24,6 +24,8 @@ struct Procedures {
   Procedure show_status_field;  // compose `stfield` from the saved state and the notices
   Procedure show_history;       // enable Undo and Redo as the history and the run state allow
   Procedure show_recording_notice;  // bring the recording's length and count up to date now
+  // After a redraw: the status line's readout for the pointer where it is now, or none.
+  Procedure refresh_readout;
 
   static void call(const Procedure& procedure) {
     if (procedure) procedure();

@@ -68,6 +68,9 @@ class WindowModel {
   void mouse_down(const ChartMouse& m) { if (chart_down) chart_down(m); }
   void mouse_move(const ChartMouse& m) { if (chart_move) chart_move(m); }
   void mouse_up(const ChartMouse& m) { if (chart_up) chart_up(m); }
+  // The pointer went off the chart.
+  std::function<void()> chart_leave;
+  void mouse_leave() { if (chart_leave) chart_leave(); }
 
   std::function<void(const ChartWheel&)> chart_wheel;
   std::function<void(ChartKey)> chart_key;

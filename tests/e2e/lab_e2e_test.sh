@@ -3,7 +3,8 @@
 # field telling the recording, the legend on the chart, the wheel, Ctrl+wheel and keys on the
 # chart, the recording opened from the command line, and chart and notes printed to PDF files on
 # a machine without printers (pages, the four scales, the file name, curves cut at the frame).
-# Usage: lab_e2e_test.sh <build dir>. Leaves lab_e2e_*.png and lab_e2e_*.pdf in the build dir.
+# Usage: lab_e2e_test.sh <build dir>. Leaves lab_e2e_*.png and lab_e2e_*.pdf in the build dir;
+# lab_e2e_home_again.png is the window at its default size with a hover readout on the status line.
 set -euo pipefail
 build=$(cd "${1:?usage: lab_e2e_test.sh <build dir>}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -84,6 +85,15 @@ for colour in 0000FF 00FF00 FF0000 FF00FF; do
   n=$(colour_pixels "$legend_shot" "$strip" "$colour")
   echo "legend #$colour: $n pixels"
   [ "$n" -ge 3 ] || fail "the legend lacks #$colour"
+done
+
+# --- The vertical bars' captions: each trace's colour above the bars, right of the chart's scale
+# labels (which use the same colours) at the window's default size.
+captions="78x40+$((X + WIDTH - 78))+$cy"
+for colour in 0000FF 00FF00 FF0000 FF00FF; do
+  n=$(colour_pixels "$legend_shot" "$captions" "$colour")
+  echo "bar caption #$colour: $n pixels"
+  [ "$n" -ge 3 ] || fail "no bar caption in #$colour"
 done
 
 # --- Navigation on the chart: wheel, keys, Ctrl+wheel.

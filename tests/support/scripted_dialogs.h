@@ -28,6 +28,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   std::deque<uint32_t> colour_answers;   // an empty queue cancels
   std::vector<AskedMessage> messages;
   std::vector<AskedInput> inputs;
+  std::vector<std::string> file_filters;  // the filter of each file dialog, in order
   std::vector<AskedInput> files;  // prompt holds "open" or "save", default_text the initial name
 
   platform::MessageAnswer message_box(const std::string& text, const std::string& title,
@@ -52,15 +53,17 @@ class ScriptedDialogs final : public platform::Dialogs {
     return answer;
   }
 
-  std::string open_file(const std::string& title, const std::string& /*filter*/,
+  std::string open_file(const std::string& title, const std::string& filter,
                         const std::string& /*default_extension*/,
                         const std::string& initial_name) override {
+    file_filters.push_back(filter);
     return next_file("open", title, initial_name);
   }
 
-  std::string save_file(const std::string& title, const std::string& /*filter*/,
+  std::string save_file(const std::string& title, const std::string& filter,
                         const std::string& /*default_extension*/,
                         const std::string& initial_name) override {
+    file_filters.push_back(filter);
     return next_file("save", title, initial_name);
   }
 

@@ -35,9 +35,9 @@ void sync_accessibility(const ViewBindings& bindings) {
 
 void colour_channel_titles(const ViewBindings& bindings, const RecorderState& state) {
   for (const auto& [control, widget] : bindings.widgets) {
-    if (control->name != "tch" && control->name != "tch2") continue;
-    const platform::Colour bgr =
-        chart::colour_of(control->name == "tch" ? state.color_cur1 : state.color_cur2);
+    const float* packed = chart::trace_colour(control->name, state);
+    if (packed == nullptr) continue;
+    const platform::Colour bgr = chart::colour_of(*packed);
     const QColor colour(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                         static_cast<int>((bgr >> 16) & 0xFF));
     QPalette palette = widget->palette();

@@ -14,7 +14,8 @@ QString accessible_name(const Control& control);
 
 void sync_accessibility(const ViewBindings& bindings);
 
-// The CH1 and CH2 titles of the readout panels take the colours of their value traces.
+// The CH1 and CH2 titles of the readout panels take the colours of their value traces, the
+// captions of the vertical bars those of the traces the bars move.
 void colour_channel_titles(const ViewBindings& bindings, const RecorderState& state);
 
 }  // namespace zetra::ui

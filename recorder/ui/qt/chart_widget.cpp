@@ -27,6 +27,8 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) { emit released(event->position()); }
 
+void ChartWidget::leaveEvent(QEvent*) { emit left(); }
+
 void ChartWidget::wheelEvent(QWheelEvent* event) {
   constexpr int kNotch = 120;  // eighths of a degree
   wheel_rest_ += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();

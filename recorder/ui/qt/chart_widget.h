@@ -20,6 +20,7 @@ class ChartWidget : public QWidget {
   void pressed(QPointF pixel);
   void moved(QPointF pixel, bool button_down);
   void released(QPointF pixel);
+  void left();  // the pointer went off the chart
   // Whole wheel notches, positive when turned away from the user, with the held modifiers.
   void wheeled(QPointF pixel, int notches, Qt::KeyboardModifiers modifiers);
   // Left, Right, Page Up, Page Down, Home or End while the chart has the focus.
@@ -30,6 +31,7 @@ class ChartWidget : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

@@ -101,6 +101,7 @@ void MainWindow::connect_chart(ChartWidget& chart) {
     window_.mouse_up(chart_mouse(pixel, 1));
     sync();
   });
+  connect(&chart, &ChartWidget::left, this, [this] { window_.mouse_leave(); });
   connect(&chart, &ChartWidget::wheeled, this,
           [this](QPointF pixel, int notches, Qt::KeyboardModifiers mods) {
             const ChartMouse at = chart_mouse(pixel, 0);
@@ -207,7 +208,9 @@ void MainWindow::apply_layout(const chart::WindowLayout& l) {
   place(widgets_.button_row, l.buttons);
   for (const auto& [name, rect] : {std::pair{"sp1", l.sp1}, {"sp2", l.sp2}, {"nhs1", l.nhs1},
                                    {"nvs1", l.nvs1}, {"nvs2", l.nvs2}, {"nvs12", l.nvs12},
-                                   {"nvs22", l.nvs22}, {"nt1", l.nt1}}) {
+                                   {"nvs22", l.nvs22}, {"nt1", l.nt1}, {"lnvs1", l.lnvs1},
+                                   {"lnvs2", l.lnvs2}, {"lnvs12", l.lnvs12},
+                                   {"lnvs22", l.lnvs22}}) {
     auto it = widgets_.placed.find(name);
     if (it != widgets_.placed.end()) place(it->second, rect);
   }

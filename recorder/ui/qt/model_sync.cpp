@@ -27,6 +27,10 @@ void sync_common(const Control& control, QWidget& widget) {
   // isHidden, not isVisible: a widget of a window not yet shown is not visible either.
   if (widget.isHidden() == control.visible) widget.setVisible(control.visible);
   QString tip = QString::fromStdString(control.tool_tip);
+  // The status line and its field: the whole text, should a narrow window cut it.
+  if (tip.isEmpty() && (control.kind == ControlKind::StatusBar || control.parent == "st1")) {
+    tip = QString::fromStdString(control.caption).trimmed();
+  }
   // A button's key has no menu to show it: the tip names it.
   if (!control.shortcut.empty() && !tip.isEmpty()) {
     tip += " (" + key_sequence(control.shortcut).toString(QKeySequence::NativeText) + ")";

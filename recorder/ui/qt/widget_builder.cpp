@@ -48,10 +48,18 @@ class WidgetBuilder {
     auto* edit = new QLineEdit(&central_);
     edit->setMaximumWidth(90);
     bind(control, edit);
-    // Enter in a box does what its panel's button does (Conv for the calibration boxes).
+    // Enter in a box does what its panel's button does (Conv for the calibration boxes). The
+    // focus then rests on that button: Conv hides the boxes, and the focus must not fall through
+    // to a button that a following Space would press (the other channel's Zero).
     if (!control.enter_runs.empty()) {
       QObject::connect(edit, &QLineEdit::returnPressed, edit,
-                       [clicked = events_.clicked, name = control.enter_runs] { clicked(name); });
+                       [clicked = events_.clicked, name = control.enter_runs, &central = central_] {
+                         clicked(name);
+                         auto* button = central.findChild<QWidget*>(QString::fromStdString(name));
+                         if (button && button->isVisible() && button->isEnabled()) {
+                           button->setFocus(Qt::OtherFocusReason);
+                         }
+                       });
     }
     QObject::connect(edit, &QLineEdit::textEdited, edit,
                      [edited = events_.text_edited, name = control.name](const QString& text) {
@@ -142,6 +150,17 @@ void style_readout(QLabel& label, const std::string& name) {
   fit_to_font(label);
 }
 
+// The caption over a vertical scroll bar: small, bold, centred over its bar.
+QLabel* bar_caption(WidgetBuilder& b, Control& c) {
+  QLabel* l = b.label(c);
+  QFont font = l->font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 0.85);
+  l->setFont(font);
+  l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+  return l;
+}
+
 bool is_entry_control(const Control& c) {
   return c.kind == ControlKind::Button || c.kind == ControlKind::TextBox ||
          c.name.compare(0, 2, "cl") == 0;
@@ -213,6 +232,9 @@ CentralWidgets build_central(QWidget& central, WindowModel& window, const ViewEv
     if (c->kind == ControlKind::Panel) result.placed[c->name] = panel(b, window, *c);
     if (c->kind == ControlKind::Chart) result.chart = b.chart(*c, chart_surface);
     if (c->kind == ControlKind::ScrollBar) result.placed[c->name] = b.scroll_bar(*c);
+    if (c->kind == ControlKind::Label && c->parent.empty()) {
+      result.placed[c->name] = bar_caption(b, *c);
+    }
     if (c->kind == ControlKind::TextBox && c->parent.empty()) {
       result.placed[c->name] = b.text_area(*c);
     }

@@ -85,7 +85,16 @@ LRESULT ChartWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       ::SetCapture(window_);
       events_.pressed(x, y);
       return 0;
-    case WM_MOUSEMOVE: events_.moved(x, y, (wparam & MK_LBUTTON) != 0); return 0;
+    case WM_MOUSEMOVE: {
+      // Asks for WM_MOUSELEAVE once the pointer goes off the chart.
+      TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window_, 0};
+      ::TrackMouseEvent(&track);
+      events_.moved(x, y, (wparam & MK_LBUTTON) != 0);
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      if (events_.left) events_.left();
+      return 0;
     case WM_LBUTTONUP:
       if (::GetCapture() == window_) ::ReleaseCapture();
       events_.released(x, y);

@@ -15,6 +15,7 @@ namespace zetra::ui {
 struct ChartEvents {
   std::function<void(int x, int y)> pressed, released;
   std::function<void(int x, int y, bool button_down)> moved;
+  std::function<void()> left;  // the pointer went off the chart
   // Whole notches, positive when turned away from the user; x in chart pixels.
   std::function<void(int x, int notches, int shift)> wheeled;
   std::function<void(ChartKey key)> navigation_key;

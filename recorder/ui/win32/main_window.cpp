@@ -248,11 +248,18 @@ bool MainWindow::keep_within_limit(const Control& control, HWND box) {
   return true;
 }
 
-// Enter in a box does what its panel's button does (Conv for the calibration boxes).
+// Enter in a box does what its panel's button does (Conv for the calibration boxes). The focus
+// then rests on that button: Conv hides the boxes, and the focus must not fall through to a
+// button that a following Space would press (the other channel's Zero).
 void MainWindow::enter_in_box() {
   const HWND focus = ::GetFocus();
   for (const WindowBinding& b : widgets_.bindings) {
-    if (b.window == focus && !b.control->enter_runs.empty()) return run(b.control->enter_runs);
+    if (b.window != focus || b.control->enter_runs.empty()) continue;
+    const std::string button = b.control->enter_runs;
+    run(button);
+    const HWND target = model_.has(button) ? window_of(button.c_str()) : nullptr;
+    if (target && ::IsWindowVisible(target) && ::IsWindowEnabled(target)) ::SetFocus(target);
+    return;
   }
 }
 
@@ -298,6 +305,7 @@ ChartEvents MainWindow::chart_events() {
     model_.mouse_up(chart_mouse(x, y, 1));
     sync();
   };
+  e.left = [this] { model_.mouse_leave(); };
   e.wheeled = [this](int x, int notches, int shift) {
     model_.wheel({notches, shift, chart_mouse(x, 0, 0).x});
     sync();
@@ -361,14 +369,14 @@ void MainWindow::paint() {
   ::EndPaint(window_, &ps);
 }
 
-// The channel titles of the readout panels take the colours of their value traces.
+// The channel titles of the readout panels take the colours of their value traces, the captions
+// of the vertical bars those of the traces the bars move.
 LRESULT MainWindow::colour_static(HDC dc, HWND label) {
   ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-  for (const char* title : {"tch", "tch2"}) {
-    if (model_.has(title) && window_of(title) == label) {
-      const RecorderState& s = recorder_.state();
-      ::SetTextColor(dc, chart::colour_of(std::string(title) == "tch" ? s.color_cur1
-                                                                      : s.color_cur2));
+  for (const char* title : {"tch", "tch2", "lnvs1", "lnvs2", "lnvs12", "lnvs22"}) {
+    const float* packed = chart::trace_colour(title, recorder_.state());
+    if (packed != nullptr && model_.has(title) && window_of(title) == label) {
+      ::SetTextColor(dc, chart::colour_of(*packed));
     }
   }
   return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
@@ -424,7 +432,9 @@ void MainWindow::apply_layout(const chart::WindowLayout& l) {
   lay_out_button_row(widgets_.button_row, row, fonts_);
   for (const auto& [name, rect] : {std::pair{"sp1", l.sp1}, {"sp2", l.sp2}, {"nhs1", l.nhs1},
                                    {"nvs1", l.nvs1}, {"nvs2", l.nvs2}, {"nvs12", l.nvs12},
-                                   {"nvs22", l.nvs22}, {"nt1", l.nt1}}) {
+                                   {"nvs22", l.nvs22}, {"nt1", l.nt1}, {"lnvs1", l.lnvs1},
+                                   {"lnvs2", l.lnvs2}, {"lnvs12", l.lnvs12},
+                                   {"lnvs22", l.lnvs22}}) {
     auto it = widgets_.placed.find(name);
     if (it == widgets_.placed.end()) continue;
     place(it->second, rect);

@@ -6,7 +6,9 @@ bool is_readout(const std::string& n) {
   return n == "t1" || n == "t2" || n == "t4" || n == "t12" || n == "t22" || n == "t42";
 }
 bool is_main_readout(const std::string& n) { return n == "t2" || n == "t22"; }
-bool is_channel_title(const std::string& n) { return n == "tch" || n == "tch2"; }
+bool is_channel_title(const std::string& n) {
+  return n == "tch" || n == "tch2" || n == "lnvs1" || n == "lnvs2" || n == "lnvs12" || n == "lnvs22";
+}
 
 UiFonts::~UiFonts() { release(); }
 

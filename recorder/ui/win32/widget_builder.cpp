@@ -74,6 +74,12 @@ class Builder {
     return make(c, L"STATIC", platform::to_utf16(c.caption), SS_LEFT | SS_NOPREFIX, 0, parent);
   }
 
+  // The caption over a vertical scroll bar: centred, and taking the mouse so its tip shows.
+  HWND bar_caption(const Control& c) {
+    return make(c, L"STATIC", platform::to_utf16(c.caption),
+                SS_CENTER | SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE);
+  }
+
   HWND line_edit(const Control& c, HWND parent) {
     return make(c, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, parent);
   }
@@ -183,6 +189,9 @@ CentralWindows build_central(HWND parent, WindowModel& window) {
         if (c->parent.empty()) b.result.placed[c->name] = b.text_area(*c);
         break;
       case ControlKind::StatusBar: b.result.status_bar = b.status_bar(*c); break;
+      case ControlKind::Label:
+        if (c->parent.empty()) b.result.placed[c->name] = b.bar_caption(*c);
+        break;
       default: break;
     }
   }

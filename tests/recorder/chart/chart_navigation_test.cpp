@@ -91,6 +91,53 @@ TEST_F(ChartNavigationTest, CtrlWheelStepsTimeDivAroundThePointer) {
   EXPECT_EQ(bar(), stuck);
 }
 
+// The time in the hover readout, in whole seconds; -1 when the status line shows none.
+int readout_seconds(const std::string& status) {
+  const std::string key = "Time:  ";
+  const size_t at = status.find(key);
+  return at == std::string::npos ? -1 : std::stoi(status.substr(at + key.size()));
+}
+
+TEST_F(ChartNavigationTest, StatusLineReadoutFollowsEveryMoveEditAndTheLink) {
+  WindowModel& w = h.window();
+  const std::string scales_only = "DIV: 10s_200_500_10\xC2\xB0" "C_10\xC2\xB0" "C ";
+  w.mouse_move({0, 0, 99, 0});  // sample 100 at 0.5 s each
+  EXPECT_EQ(readout_seconds(w["st1"].caption), 50);
+  key(ChartKey::PageDown);  // the pointer now stands over later samples
+  const int later = readout_seconds(w["st1"].caption);
+  EXPECT_NEAR(later, (s.view_start + 99) * 0.5f, 1) << w["st1"].caption;
+  EXPECT_GT(later, 150);
+  wheel(-1);
+  EXPECT_GT(readout_seconds(w["st1"].caption), later);
+  key(ChartKey::Home);
+  EXPECT_EQ(readout_seconds(w["st1"].caption), 50);
+  w.mouse_leave();  // off the chart: a move leaves no value under the pointer
+  key(ChartKey::End);
+  EXPECT_EQ(w["st1"].caption, scales_only);
+
+  // A measurement goes with the selection it measured, here by a cut.
+  key(ChartKey::Home);
+  w.check("psample");
+  w.mouse_down({1, 0, 10, 0});
+  w.mouse_move({1, 0, 101, 0});
+  w.mouse_up({1, 0, 101, 0});
+  EXPECT_NE(w["st1"].caption.find("Samples:  91"), std::string::npos) << w["st1"].caption;
+  ASSERT_TRUE(h.recorder.press("pcut"));
+  EXPECT_EQ(w["st1"].caption.find("Samples"), std::string::npos) << w["st1"].caption;
+  EXPECT_EQ(readout_seconds(w["st1"].caption), 51);  // the value under the pointer instead
+
+  // The live readouts are greyed whenever no link feeds them.
+  for (const char* name : {"t2", "t1", "t4", "t22", "t12", "t42"}) {
+    EXPECT_FALSE(w[name].enabled) << name << " before On";
+  }
+  h.connect();
+  for (const char* name : {"t2", "t1", "t4", "t22", "t12", "t42"}) EXPECT_TRUE(w[name].enabled);
+  h.recorder.press("conoff");
+  for (const char* name : {"t2", "t1", "t4", "t22", "t12", "t42"}) {
+    EXPECT_FALSE(w[name].enabled) << name << " after Off";
+  }
+}
+
 TEST_F(ChartNavigationTest, LiveChartIsNotScrolled) {
   h.connect();
   h.recorder.press("crec");

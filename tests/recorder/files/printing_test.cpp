@@ -227,7 +227,15 @@ TEST(Printing, PdfWithoutAnyPrinter) {
   h.recorder.press("ppnotespdf");
   ASSERT_EQ(h.dialogs.files.size(), 2u);
   EXPECT_EQ(h.dialogs.files[0].default_text, "/opt/zetra/file1.pdf");
-  EXPECT_EQ(h.dialogs.files[1].default_text, "/opt/zetra/file1 notes.pdf");
+  EXPECT_EQ(h.dialogs.files[1].default_text, "/opt/zetra/file1-notes.pdf");
+  // The dialog shows the pattern once: "PDF Files (*.pdf)".
+  ASSERT_EQ(h.dialogs.file_filters.size(), 2u);
+  for (const std::string& filter : h.dialogs.file_filters) {
+    const size_t bar = filter.find('|');
+    ASSERT_NE(bar, std::string::npos) << filter;
+    EXPECT_EQ(platform::filter_label(filter.substr(0, bar), filter.substr(bar + 1)),
+              "PDF Files (*.pdf)");
+  }
   EXPECT_TRUE(h.dialogs.messages.empty()) << h.dialogs.messages.front().text;
   const std::string chart_info = run("pdfinfo '" + folder.file("chart.pdf") + "'");
   EXPECT_NE(chart_info.find("Pages:           3"), std::string::npos) << chart_info;
@@ -238,6 +246,17 @@ TEST(Printing, PdfWithoutAnyPrinter) {
   h.recorder.press("ppdf");
   EXPECT_TRUE(h.dialogs.messages.empty());
   EXPECT_EQ(printer.begin(), !QPrinterInfo::availablePrinters().isEmpty());
+}
+
+// A filter's label shows its pattern exactly once, with a space before it, whether the label
+// named the pattern already (with or without the space) or not.
+TEST(Printing, FileDialogLabelsNameThePatternOnce) {
+  EXPECT_EQ(platform::filter_label("PDF Files(*.pdf)", "*.pdf"), "PDF Files (*.pdf)");
+  EXPECT_EQ(platform::filter_label("PDF Files (*.pdf)", "*.pdf"), "PDF Files (*.pdf)");
+  EXPECT_EQ(platform::filter_label("PDF Files", "*.pdf"), "PDF Files (*.pdf)");
+  EXPECT_EQ(platform::filter_label("Zetra Files(*.ztr)", "*.ztr"), "Zetra Files (*.ztr)");
+  // Another pattern in the label is the label's own text.
+  EXPECT_EQ(platform::filter_label("Old (*.dat)", "*.ztr"), "Old (*.dat) (*.ztr)");
 }
 
 // A 30000-character notes line wraps at the page's right edge into many printed lines, all of

@@ -182,9 +182,16 @@ TEST_F(SettingsTest, NotesPaneKeepsItsTextAndPrintsIt) {
   EXPECT_FALSE(w["nt1"].visible);
   EXPECT_EQ(w["nt1"].caption, text);
   h.recorder.press("ppnotes");
-  const std::vector<std::string> expected = {"begin", "orientation 1", "scale -400 -600 11000 15000",
-                                             "font 12", "text 0 0 " + text, "end"};
-  EXPECT_EQ(h.printer.calls, expected);  // in full, beyond 1000 characters
+  const std::vector<std::string> expected = {"begin",   "orientation 1",
+                                             "scale -400 -600 11000 15000", "font 12",
+                                             "colour 0", "text 0 0 " + text, "end"};
+  EXPECT_EQ(h.printer.calls, expected);  // in full, beyond 1000 characters, black
+  // Blank lines and spaces at the end are not printed: no empty block on the page.
+  h.printer.calls.clear();
+  w["nt1"].caption = text + "\r\n\r\n   \n\t ";
+  h.recorder.press("ppnotes");
+  EXPECT_EQ(h.printer.calls, expected);
+  h.printer.calls.clear();
   h.printer.usable = false;
   h.recorder.press("ppnotes");
   EXPECT_EQ(h.dialogs.messages.back().text, "Cannot print the notes: no printer.");

@@ -200,6 +200,25 @@ TEST_F(MainWindowTest, EditsAndScrollsReachTheModel) {
   EXPECT_EQ(find<QLabel>("st1_text")->text(), "DIV: 10s_200_500_10C_10C ");
 }
 
+// Enter in a calibration box converts and hides the boxes; the focus stays with that channel's
+// Conv button, so a following Space cannot zero the other channel.
+TEST_F(MainWindowTest, EnterInACalibrationBoxLeavesTheFocusOnItsConvButton) {
+  button("conoff")->click();
+  button("ccal")->click();
+  auto* ct2 = find<QLineEdit>("ct2");
+  ASSERT_FALSE(ct2->isHidden());
+  QApplication::setActiveWindow(window.get());
+  ct2->setFocus();
+  QTest::keyClick(ct2, Qt::Key_Return);
+  EXPECT_TRUE(ct2->isHidden());
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(focused->objectName(), "ccal");
+  QTest::keyClick(focused, Qt::Key_Space);
+  EXPECT_EQ(recorder.state().zero_state2, 0);
+  EXPECT_FALSE(recorder.window()["t32"].visible);  // no "CH2 Zero on"
+}
+
 TEST_F(MainWindowTest, CloseBoxAsksTheExitCommandFirst) {
   int asked = 0;
   recorder.window().on("pexit", [&] { ++asked; });

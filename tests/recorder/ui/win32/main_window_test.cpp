@@ -298,6 +298,34 @@ TEST_F(Win32WindowTest, ScrollBarsMoveByTheirSteps) {
   EXPECT_EQ(::GetScrollPos(control("nvs1"), SB_CTL), model()["nvs1"].minimum);
 }
 
+// Enter in a calibration box converts and hides the boxes; the focus stays with that channel's
+// Conv button, so a following Space cannot zero the other channel. The vertical bars carry their
+// captions above them.
+TEST_F(Win32WindowTest, EnterInACalibrationBoxKeepsTheFocusOnConvAndBarsHaveCaptions) {
+  click("conoff");
+  ASSERT_EQ(model()["conoff"].caption, "Off");
+  click("ccal2");
+  ASSERT_TRUE(::IsWindowVisible(control("ct12")));
+  ::SetForegroundWindow(window->handle());
+  ::SetFocus(control("ct12"));
+  ::SendMessageW(window->handle(), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+  EXPECT_FALSE(::IsWindowVisible(control("ct12")));
+  EXPECT_EQ(::GetFocus(), control("ccal2"));
+  EXPECT_NE(::GetFocus(), control("czero2"));
+
+  const std::pair<const char*, const char*> captions[] = {
+      {"lnvs1", "nvs1"}, {"lnvs2", "nvs2"}, {"lnvs12", "nvs12"}, {"lnvs22", "nvs22"}};
+  for (const auto& [caption, bar] : captions) {
+    EXPECT_EQ(text(caption), model()[caption].caption);
+    RECT c{}, b{};
+    ::GetWindowRect(control(caption), &c);
+    ::GetWindowRect(control(bar), &b);
+    EXPECT_LE(c.bottom, b.top) << caption;
+    EXPECT_LT(c.left, (b.left + b.right) / 2) << caption;
+    EXPECT_GT(c.right, (b.left + b.right) / 2) << caption;
+  }
+}
+
 // Children sit where the layout's twips say at the monitor's DPI (96 or a prefix's 144), and the
 // surfaces hold as many pixels as their windows show.
 TEST_F(Win32WindowTest, LayoutInTwipsAtTheMonitorsDpi) {

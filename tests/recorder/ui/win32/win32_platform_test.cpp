@@ -206,7 +206,10 @@ TEST(Win32Clipboard, TextAndBitmapAsOtherProgramsReadThem) {
 
 TEST(Win32Dialogs, FileFilterPairsEndEachPartWithAZero) {
   const std::wstring filter = file_filter("Zetra Files(*.ztr)|*.ztr|All Files(*.*)|*.*");
-  EXPECT_EQ(filter, std::wstring(L"Zetra Files(*.ztr)\0*.ztr\0All Files(*.*)\0*.*\0\0", 45));
+  // Each label names its pattern once, after a space.
+  EXPECT_EQ(filter, std::wstring(L"Zetra Files (*.ztr)\0*.ztr\0All Files (*.*)\0*.*\0\0", 47));
+  EXPECT_EQ(file_filter("PDF Files (*.pdf)|*.pdf"),
+            std::wstring(L"PDF Files (*.pdf)\0*.pdf\0\0", 25));
 }
 
 // A user answering the next dialog of this process: `answer` runs on the dialog's window.
