@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -67,14 +68,28 @@ void MainWindow::build() {
   window_.on("pcont", [this] { show_help(); });
   window_.on("pabout", [this] { show_about(); });
 
+  build_status_bar();
+}
+
+// Two rows, each the window's whole width: the status line (scales, the readout under the pointer
+// or a measurement), then the status field (the recording, its notices). Side by side, the one
+// would cut the other's end at the default size.
+void MainWindow::build_status_bar() {
   statusBar()->setObjectName("st1");
-  auto* status_text = new QLabel(statusBar());
+  auto* rows = new QWidget(statusBar());
+  auto* layout = new QVBoxLayout(rows);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  auto* status_text = new QLabel(rows);
   status_text->setObjectName("st1_text");
-  statusBar()->addWidget(status_text, 1);
-  if (window_.has("st1")) bindings_.widgets.emplace_back(&window_["st1"], statusBar());
-  auto* field = new QLabel(statusBar());
+  auto* field = new QLabel(rows);
   field->setObjectName("stfield");
-  statusBar()->addPermanentWidget(field);
+  for (QLabel* row : {status_text, field}) {
+    row->setMinimumWidth(1);  // a long text is cut at the window's edge, not widening the window
+    layout->addWidget(row);
+  }
+  statusBar()->addWidget(rows, 1);
+  if (window_.has("st1")) bindings_.widgets.emplace_back(&window_["st1"], statusBar());
   if (window_.has("stfield")) bindings_.widgets.emplace_back(&window_["stfield"], field);
 }
 

@@ -43,6 +43,7 @@ class MainWindow : public QMainWindow {
   void run(const std::string& name);
   void tick(const std::string& timer);
   void connect_chart(ChartWidget& chart);
+  void build_status_bar();
   ChartMouse chart_mouse(QPointF pixel, int buttons) const;
   void repaint_changes();
   void lay_out();  // the window's size and state to the chart's layout

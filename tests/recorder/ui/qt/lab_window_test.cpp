@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "recorder/ui/qt/chart_widget.h"
+#include "recorder/window/status_field.h"
 #include "tests/support/stand_in_window_test.h"
 
 namespace zetra::ui {
@@ -47,6 +49,36 @@ TEST_F(LabWindowTest, ReadoutsKeepTheirFontsWholeHeight) {
         button->geometry()))
         << name;
   }
+}
+
+// At the default size the status line's longest readout (both channels with their temperatures and
+// the time) and the status field's longest notices (a journal that cannot be written, a stopped
+// recording, unsaved changes) each show whole: they are rows of their own.
+TEST_F(LabWindowTest, StatusLineAndFieldShowWholeAtTheDefaultSize) {
+  RecorderState& s = recorder.state();
+  for (int i = 0; i < 500; ++i) s.append(-123456.7f, -123456.7f, -10.55f, -10.55f);
+  s.shown_count = s.rec_next;
+  s.sample_interval = 5.0f;
+  auto* chart = window->findChild<ChartWidget*>();
+  ASSERT_NE(chart, nullptr);
+  emit chart->moved(QPointF(chart->width() - 2, 20), false);
+  s.journal_notice =
+      "Recovery journal not written: cannot write the journal (No space left on device)";
+  s.recording_notice = "00:41:35 \xC2\xB7 499 of 100,000 samples \xC2\xB7 stopped";
+  s.revision = s.saved_revision + 1;
+  recorder.window()["stfield"].caption = status_field_text(s);
+  window->sync();
+  for (const char* name : {"st1_text", "stfield"}) {
+    auto* label = find<QLabel>(name);
+    const QString text = label->text();
+    ASSERT_FALSE(text.isEmpty()) << name;
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width())
+        << name << ": " << text.toStdString();
+  }
+  const std::string line = find<QLabel>("st1_text")->text().toStdString();
+  EXPECT_NE(line.find("Time:"), std::string::npos) << line;
+  EXPECT_NE(find<QLabel>("stfield")->text().toStdString().find("Unsaved changes"),
+            std::string::npos);
 }
 
 TEST_F(LabWindowTest, EnterInACalibrationBoxConverts) {
