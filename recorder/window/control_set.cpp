@@ -356,7 +356,8 @@ void add_chart_and_scroll_bars(Builder& b) {
 
 void add_text_areas(Builder& b) {
   describe(b.plain("st1", ControlKind::StatusBar), "Status line", "The chosen scales");
-  // The permanent field at the right of the status bar: saved state, journal and link trouble.
+  // A row of its own just above the status line: the recording, saved state, journal and link
+  // trouble.
   describe(b.plain("stfield", ControlKind::Label), "Recording status",
            "Recording progress, link and journal trouble, unsaved changes")
       .parent = "st1";

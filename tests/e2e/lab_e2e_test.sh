@@ -55,8 +55,8 @@ region() { convert "$1" -crop "$2" +repage "$3"; }
 # --- A recording of some 25 seconds at 1 s per division (40 samples across): longer than a view.
 start_zetra
 eval "$(xdotool getwindowgeometry --shell "$window")"  # X Y WIDTH HEIGHT
-# The status bar's two rows: the status line (scales, readout) above the status field.
-status_field="400x15+$X+$((Y + HEIGHT - 15))"
+# The status bar's two rows: the status field above the status line (scales, readout).
+status_field="400x15+$X+$((Y + HEIGHT - 32))"
 xdotool mousemove --window "$window" 12 8 click 1
 sleep 0.4
 key Right Right Right Right Return  # Scales > Time_DIV > 1s
@@ -99,7 +99,7 @@ done
 
 # --- Navigation on the chart: wheel, keys, Ctrl+wheel.
 area="${cw}x${ch}+$cx+$cy"
-status_line="190x15+$X+$((Y + HEIGHT - 32))"  # the scales; a hover readout may follow
+status_line="190x15+$X+$((Y + HEIGHT - 15))"  # the scales; a hover readout may follow
 mx=$((cx + cw / 2)); my=$((cy + ch / 2))
 xdotool mousemove "$mx" "$my" click 1; sleep 0.3  # the chart takes the keyboard focus
 key Home

@@ -71,9 +71,9 @@ void MainWindow::build() {
   build_status_bar();
 }
 
-// Two rows, each the window's whole width: the status line (scales, the readout under the pointer
-// or a measurement), then the status field (the recording, its notices). Side by side, the one
-// would cut the other's end at the default size.
+// Two rows, each the window's whole width: the status field (the recording, its notices), then the
+// status line (scales, the readout under the pointer or a measurement) at the foot, as in the
+// Windows program. Side by side, the one would cut the other's end at the default size.
 void MainWindow::build_status_bar() {
   statusBar()->setObjectName("st1");
   auto* rows = new QWidget(statusBar());
@@ -84,7 +84,7 @@ void MainWindow::build_status_bar() {
   status_text->setObjectName("st1_text");
   auto* field = new QLabel(rows);
   field->setObjectName("stfield");
-  for (QLabel* row : {status_text, field}) {
+  for (QLabel* row : {field, status_text}) {
     row->setMinimumWidth(1);  // a long text is cut at the window's edge, not widening the window
     layout->addWidget(row);
   }

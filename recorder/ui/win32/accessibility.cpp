@@ -35,7 +35,6 @@ std::string AccessibleNames::name_of(HWND window) const {
 void AccessibleNames::sync(std::vector<WindowBinding>& bindings) {
   for (WindowBinding& b : bindings) {
     const Control& c = *b.control;
-    if (c.kind == ControlKind::Label && c.parent == "st1") continue;  // a part of the status bar
     const std::string name = accessible_name(c);
     const std::string& description = c.description.empty() ? c.tool_tip : c.description;
     auto& given = given_[b.window];

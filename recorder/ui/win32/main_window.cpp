@@ -93,7 +93,6 @@ void MainWindow::build() {
   layer_surface_.set_font(fonts_.normal());
   layer_surface_.set_background(::GetSysColor(COLOR_BTNFACE));
   sync_ = std::make_unique<ModelSync>(window_, widgets_);
-  sync_->size_status_parts();
   timers_ = std::make_unique<WindowTimers>(window_, model_);
   make_accelerators();
   recorder_.chart().apply_layout = [this](const chart::WindowLayout& l) { apply_layout(l); };
@@ -143,7 +142,6 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_SIZE:
       if (widgets_.status_bar) ::SendMessageW(widgets_.status_bar, WM_SIZE, 0, 0);
-      if (sync_) sync_->size_status_parts();
       if (!laying_out_) lay_out();
       return 0;
     case WM_DPICHANGED:
@@ -386,15 +384,12 @@ int MainWindow::to_pixels(float twips) const {
   return static_cast<int>(numbers::round_half_even(twips * fonts_.dpi() / 1440.0));
 }
 
-// The client area above the status bar: what the layout's twips count from.
+// The client area above the status bar and the status field's row (placed here): what the
+// layout's twips count from.
 RECT MainWindow::central_area() const {
   RECT r{0, 0, 1, 1};
   ::GetClientRect(window_, &r);
-  if (widgets_.status_bar && ::IsWindowVisible(widgets_.status_bar)) {
-    RECT bar;
-    ::GetWindowRect(widgets_.status_bar, &bar);
-    r.bottom = std::max(r.top + 1, r.bottom - (bar.bottom - bar.top));
-  }
+  r.bottom = std::max(r.top + 1, r.bottom - place_status_rows(widgets_, r, fonts_));
   return r;
 }
 
@@ -469,7 +464,6 @@ void MainWindow::dpi_changed(int dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   laying_out_ = false;
   if (widgets_.status_bar) ::SendMessageW(widgets_.status_bar, WM_SIZE, 0, 0);
-  sync_->size_status_parts();
   lay_out();
 }
 

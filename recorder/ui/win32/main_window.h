@@ -43,7 +43,7 @@ class MainWindow {
   // What the window does when the system ends the session: the recorder ends without a question.
   std::function<void()> on_end_session;
 
-  // The window that shows a control (the status bar for its field), the menu bar and a control's
+  // The window that shows a control, the menu bar and a control's
   // command id: for the program's tests and tools.
   HWND window_of(const std::string& name) const;
   HMENU menu_bar() const { return menus_.handle(); }

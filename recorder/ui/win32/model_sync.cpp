@@ -78,7 +78,6 @@ void ModelSync::sync_tip(WindowBinding& b) {
 
 void ModelSync::sync_common(WindowBinding& b) {
   const Control& c = *b.control;
-  if (b.window == windows_.status_bar && c.kind != ControlKind::StatusBar) return;
   if (!b.last.shown || b.last.enabled != c.enabled) ::EnableWindow(b.window, c.enabled);
   if (!b.last.shown || b.last.visible != c.visible) {
     ::ShowWindow(b.window, c.visible ? SW_SHOWNA : SW_HIDE);
@@ -132,14 +131,7 @@ bool ModelSync::sync_content(WindowBinding& b) {
       if (caption_changed) ::SetWindowTextW(b.window, display_text(c.caption).c_str());
       break;
     case ControlKind::Label:
-      if (!caption_changed) break;
-      if (b.window == windows_.status_bar) {
-        ::SendMessageW(b.window, SB_SETTEXTW, 1,
-                       reinterpret_cast<LPARAM>(platform::to_utf16(c.caption).c_str()));
-        size_status_parts();
-      } else {
-        ::SetWindowTextW(b.window, platform::to_utf16(c.caption).c_str());
-      }
+      if (caption_changed) ::SetWindowTextW(b.window, platform::to_utf16(c.caption).c_str());
       break;
     case ControlKind::TextBox: sync_text_box(b); break;
     case ControlKind::ScrollBar: sync_scroll_bar(b); break;
@@ -153,29 +145,6 @@ bool ModelSync::sync_content(WindowBinding& b) {
   }
   b.last.caption = c.caption;
   return caption_changed && (c.kind == ControlKind::Label || c.kind == ControlKind::Button);
-}
-
-void ModelSync::size_status_parts() {
-  HWND bar = windows_.status_bar;
-  if (!bar) return;
-  RECT r;
-  ::GetClientRect(bar, &r);
-  std::wstring field;
-  for (const WindowBinding& b : windows_.bindings) {
-    if (b.window == bar && b.control->kind == ControlKind::Label) {
-      field = platform::to_utf16(b.control->caption);
-    }
-  }
-  HDC dc = ::GetDC(bar);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(bar, WM_GETFONT, 0, 0)));
-  SIZE size{0, 0};
-  ::GetTextExtentPoint32W(dc, field.c_str(), static_cast<int>(field.size()), &size);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(bar, dc);
-  const int grip = ::GetSystemMetrics(SM_CXVSCROLL);
-  const int field_width = field.empty() ? 0 : size.cx + 16;
-  int parts[2] = {std::max(0, static_cast<int>(r.right) - field_width - grip), -1};
-  ::SendMessageW(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
 }
 
 std::set<std::string> ModelSync::sync() {

@@ -25,8 +25,6 @@ class ModelSync {
 
   // Mirrors every bound control; returns the panels whose labels changed width (to lay out anew).
   std::set<std::string> sync();
-  // The status bar's parts: the field as wide as its text, the status text the rest.
-  void size_status_parts();
   HWND tool_tips() const { return tips_; }
 
  private:

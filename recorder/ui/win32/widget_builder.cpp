@@ -113,6 +113,12 @@ class Builder {
     return make(c, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP);
   }
 
+  // A text too long for the window ends in an ellipsis; its tip holds the whole text.
+  HWND status_field(const Control& c) {
+    return make(c, L"STATIC", platform::to_utf16(c.caption),
+                SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY);
+  }
+
   HWND main_;
   WindowModel& window_;
   CentralWindows result;
@@ -195,11 +201,9 @@ CentralWindows build_central(HWND parent, WindowModel& window) {
       default: break;
     }
   }
-  // The status field is a part of the status bar, not a window of its own.
+  // The status field: a row of its own, so that neither it nor the status line cuts the other.
   for (Control* c : window.controls()) {
-    if (c->kind == ControlKind::Label && c->parent == "st1") {
-      b.result.bindings.push_back({c, b.result.status_bar, {}});
-    }
+    if (c->kind == ControlKind::Label && c->parent == "st1") b.result.status_field = b.status_field(*c);
   }
   return b.result;
 }
@@ -234,9 +238,24 @@ void lay_out_button_row(const std::vector<std::pair<HWND, std::string>>& buttons
   }
 }
 
+int place_status_rows(const CentralWindows& windows, const RECT& client, const UiFonts& fonts) {
+  int top = client.bottom;
+  if (windows.status_bar && ::IsWindowVisible(windows.status_bar)) {
+    RECT bar;
+    ::GetWindowRect(windows.status_bar, &bar);
+    top -= bar.bottom - bar.top;
+  }
+  if (!windows.status_field) return client.bottom - top;
+  const int height = static_cast<int>(text_size(windows.status_field, fonts.normal()).cy) + fonts.scaled(4);
+  top -= height;
+  ::SetWindowPos(windows.status_field, nullptr, client.left + fonts.scaled(2), top,
+                 std::max(1, static_cast<int>(client.right - client.left) - fonts.scaled(4)),
+                 height, SWP_NOZORDER | SWP_NOACTIVATE);
+  return client.bottom - top;
+}
+
 void apply_fonts(const CentralWindows& windows, const UiFonts& fonts) {
   for (const WindowBinding& b : windows.bindings) {
-    if (b.window == windows.status_bar && b.control->kind != ControlKind::StatusBar) continue;
     ::SendMessageW(b.window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.for_control(b.control->name)),
                    TRUE);
   }

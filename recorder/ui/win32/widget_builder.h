@@ -22,7 +22,8 @@ struct CentralWindows {
   // The file, edit, link and recording buttons in order, with their controls' names.
   std::vector<std::pair<HWND, std::string>> button_row;
   std::map<std::string, HWND> placed;   // panels, scroll bars and notes by control name
-  HWND status_bar = nullptr;
+  HWND status_bar = nullptr;    // the status line, at the window's foot
+  HWND status_field = nullptr;  // the status field, a row of its own just above the status bar
 };
 
 CentralWindows build_central(HWND parent, WindowModel& window);
@@ -34,6 +35,9 @@ void lay_out_panel(HWND panel, const WindowModel& window, const std::string& pan
 // The buttons of the row side by side from the row's left edge, as wide as their captions need.
 void lay_out_button_row(const std::vector<std::pair<HWND, std::string>>& buttons,
                         const RECT& row, const UiFonts& fonts);
+// The status field's row, the window's width, just above the status bar (which has placed itself at
+// the foot of `client`); returns the height both take together.
+int place_status_rows(const CentralWindows& windows, const RECT& client, const UiFonts& fonts);
 // Sets each window's font to the one its control shows text in.
 void apply_fonts(const CentralWindows& windows, const UiFonts& fonts);
 
