@@ -37,16 +37,17 @@ void Chart::bind() {
 void Chart::resize(const WindowGeometry& geometry) {
   if (geometry.minimized) return;
   geometry_ = geometry;
-  layout_ = lay_out_window(geometry.width - geometry.border_width, geometry.height,
+  layout_ = lay_out_window(geometry.width - geometry.border_width,
+                           geometry.height - geometry.extra_height,
                            context_.window["pnoteson"].checked);
   geometry_.width = layout_.width + geometry.border_width;
-  geometry_.height = layout_.height;
+  geometry_.height = layout_.height + geometry.extra_height;
   if (apply_layout) apply_layout(layout_);
   if (!geometry.maximized) {
     RecorderState& s = context_.state;
     s.win_top = geometry.top;
     s.win_left = geometry.left;
-    s.win_height = layout_.height;
+    s.win_height = geometry_.height;
     s.win_width = geometry_.width;
   }
   Procedures::call(context_.procedures.r_line);

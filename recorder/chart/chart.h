@@ -23,6 +23,10 @@ struct WindowGeometry {
   // width (frames with thick borders would otherwise push the right-hand scroll bars out of sight),
   // while the outer width is what the settings keep.
   float border_width = 0;
+  // How much of the outer height the window's own rows take beyond what the layout keeps free
+  // for menu and status bar (the status field's row above the status bar on Windows): the
+  // controls are laid out in the rest, while the outer height is what the settings keep.
+  float extra_height = 0;
 };
 
 class Chart {

@@ -406,6 +406,7 @@ void MainWindow::lay_out() {
   g.height = static_cast<float>((frame.bottom - frame.top) * twips);
   const LONG borders = (frame.right - frame.left) - (client.right - client.left);
   g.border_width = static_cast<float>(std::max<LONG>(0, borders) * twips);
+  g.extra_height = static_cast<float>(status_field_height(widgets_, fonts_) * twips);
   g.minimized = ::IsIconic(window_) != FALSE;
   g.maximized = ::IsZoomed(window_) != FALSE;
   laying_out_ = true;

@@ -238,6 +238,11 @@ void lay_out_button_row(const std::vector<std::pair<HWND, std::string>>& buttons
   }
 }
 
+int status_field_height(const CentralWindows& windows, const UiFonts& fonts) {
+  if (!windows.status_field) return 0;
+  return static_cast<int>(text_size(windows.status_field, fonts.normal()).cy) + fonts.scaled(4);
+}
+
 int place_status_rows(const CentralWindows& windows, const RECT& client, const UiFonts& fonts) {
   int top = client.bottom;
   if (windows.status_bar && ::IsWindowVisible(windows.status_bar)) {
@@ -246,7 +251,7 @@ int place_status_rows(const CentralWindows& windows, const RECT& client, const U
     top -= bar.bottom - bar.top;
   }
   if (!windows.status_field) return client.bottom - top;
-  const int height = static_cast<int>(text_size(windows.status_field, fonts.normal()).cy) + fonts.scaled(4);
+  const int height = status_field_height(windows, fonts);
   top -= height;
   ::SetWindowPos(windows.status_field, nullptr, client.left + fonts.scaled(2), top,
                  std::max(1, static_cast<int>(client.right - client.left) - fonts.scaled(4)),

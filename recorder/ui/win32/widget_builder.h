@@ -35,6 +35,8 @@ void lay_out_panel(HWND panel, const WindowModel& window, const std::string& pan
 // The buttons of the row side by side from the row's left edge, as wide as their captions need.
 void lay_out_button_row(const std::vector<std::pair<HWND, std::string>>& buttons,
                         const RECT& row, const UiFonts& fonts);
+// The height of the status field's row (none without one).
+int status_field_height(const CentralWindows& windows, const UiFonts& fonts);
 // The status field's row, the window's width, just above the status bar (which has placed itself at
 // the foot of `client`); returns the height both take together.
 int place_status_rows(const CentralWindows& windows, const RECT& client, const UiFonts& fonts);

@@ -103,6 +103,15 @@ TEST(WindowLayout, MinimumSizeAndRememberedGeometry) {
   h.recorder.procedures().form_resize();
   EXPECT_EQ(applied.width, 14760);
   EXPECT_EQ(s.win_width, 15000.0f);
+  // A row of 255 twips that the window adds above its status bar: the controls are laid out in a
+  // window that much shorter, the settings keep the outer height, form_resize keeps both.
+  chart.resize({0, 0, 15000, 11000, false, false, 240, 255});
+  EXPECT_EQ(applied.height, 10745);
+  EXPECT_EQ(applied.nhs1.top, lay_out_window(14760, 10745, true).nhs1.top);
+  EXPECT_EQ(s.win_height, 11000.0f);
+  h.recorder.procedures().form_resize();
+  EXPECT_EQ(applied.height, 10745);
+  EXPECT_EQ(s.win_height, 11000.0f);
 }
 
 }  // namespace
