@@ -81,21 +81,19 @@ legend_shot=$(shot stopped)
 chart=$(convert "$legend_shot" -fill black +opaque "#FFFFC0" -fill white -opaque "#FFFFC0" -format %@ info:)
 read -r cw ch cx cy < <(sed 's/[x+]/ /g' <<<"$chart")
 echo "chart: $chart"
-strip="$((cw / 2))x16+$cx+$((cy + 2))"
-for colour in 0000FF 00FF00 FF0000 FF00FF; do
-  n=$(colour_pixels "$legend_shot" "$strip" "$colour")
-  echo "legend #$colour: $n pixels"
-  [ "$n" -ge 3 ] || fail "the legend lacks #$colour"
-done
+# Each of the four trace colours in a region of the screenshot: expect_trace_colours WHAT REGION.
+expect_trace_colours() {
+  for colour in 0000FF 00FF00 FF0000 FF00FF; do
+    n=$(colour_pixels "$legend_shot" "$2" "$colour")
+    echo "$1 #$colour: $n pixels"
+    [ "$n" -ge 3 ] || fail "$1 lacks #$colour"
+  done
+}
+expect_trace_colours legend "$((cw / 2))x16+$cx+$((cy + 2))"
 
 # --- The vertical bars' captions: each trace's colour above the bars, right of the chart's scale
 # labels (which use the same colours) at the window's default size.
-captions="78x40+$((X + WIDTH - 78))+$cy"
-for colour in 0000FF 00FF00 FF0000 FF00FF; do
-  n=$(colour_pixels "$legend_shot" "$captions" "$colour")
-  echo "bar caption #$colour: $n pixels"
-  [ "$n" -ge 3 ] || fail "no bar caption in #$colour"
-done
+expect_trace_colours "bar captions" "78x40+$((X + WIDTH - 78))+$cy"
 
 # --- Navigation on the chart: wheel, keys, Ctrl+wheel.
 area="${cw}x${ch}+$cx+$cy"
