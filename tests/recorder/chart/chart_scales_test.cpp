@@ -102,6 +102,11 @@ TEST(ChartScales, HorizontalBarAgainstCountAndCapacity) {
   EXPECT_EQ(bar.value, 16384);  // 50000 * 32767 / 100000 = 16383.5, half to even
   EXPECT_EQ(bar.large_change, 13);
   EXPECT_EQ(bar.small_change, 1);
+  // A wide view: the small step is a tenth of the view against the capacity.
+  s.view_width = 40000;
+  h.recorder.procedures().nhs1_setb();
+  EXPECT_EQ(bar.large_change, 13107);  // 40000 * 32767 / 100000 = 13106.8
+  EXPECT_EQ(bar.small_change, 1311);   // 4000 * 32767 / 100000 = 1310.68
 }
 
 TEST(ChartScales, ResetpAndScrollingFollowTheRunState) {
