@@ -384,15 +384,6 @@ int MainWindow::to_pixels(float twips) const {
   return static_cast<int>(numbers::round_half_even(twips * fonts_.dpi() / 1440.0));
 }
 
-// The client area above the status bar and the status field's row (placed here): what the
-// layout's twips count from.
-RECT MainWindow::central_area() const {
-  RECT r{0, 0, 1, 1};
-  ::GetClientRect(window_, &r);
-  r.bottom = std::max(r.top + 1, r.bottom - place_status_rows(widgets_, r, fonts_));
-  return r;
-}
-
 // Outer size and position in twips, as the layout rules count them.
 void MainWindow::lay_out() {
   RECT frame, client;
@@ -443,7 +434,11 @@ void MainWindow::apply_layout(const chart::WindowLayout& l) {
     chart_surface_.resize(r.right, r.bottom, fonts_.dpi());
     chart_surface_.set_placement(l.chart);
   }
-  const RECT area = central_area();
+  // The status field's row goes just above the status bar; the drawing layer covers the client
+  // area above both, which is what the layout's twips count from.
+  RECT area{0, 0, 1, 1};
+  ::GetClientRect(window_, &area);
+  area.bottom = std::max(area.top + 1, area.bottom - place_status_rows(widgets_, area, fonts_));
   const double twips = 1440.0 / fonts_.dpi();
   layer_surface_.resize(area.right - area.left, area.bottom - area.top, fonts_.dpi());
   const platform::TwipsRect whole{0, 0, static_cast<float>((area.right - area.left) * twips),

@@ -71,7 +71,6 @@ class MainWindow {
   void apply_layout(const chart::WindowLayout& layout);
   void dpi_changed(int dpi, const RECT& suggested);
   int to_pixels(float twips) const;
-  RECT central_area() const;
   void paint();
   void close();
   void show_help();
